@@ -1,0 +1,114 @@
+// The sign-in screen (registration, sign-in, deletion) and the administrator settings screen.
+#include <QComboBox>
+#include <QLineEdit>
+
+#include "accounts/accounts.h"
+#include "store/error.h"
+#include "store/store.h"
+#include "store/textfile.h"
+#include "ui/dialogs.h"
+#include "ui/text.h"
+#include "ui/tform1.h"
+
+namespace ortavia::ui {
+namespace {
+
+const QString kRefused = QStringLiteral("Проверьте правильность имени и пароля!");
+
+std::vector<std::string> itemsOf(const QComboBox* box) {
+    std::vector<std::string> items;
+    for (int i = 0; i < box->count(); ++i)
+        items.push_back(fromQ(box->itemText(i)));
+    return items;
+}
+
+} // namespace
+
+void TForm1::SpeedButton1Click() {
+    const std::optional<std::string> name = tryFromQ(Edit2->text());
+    if (!name) {
+        dialogs::error(this, QStringLiteral("Имя пользователя содержит символы, которых нет в кодовой странице "
+                                            "курса. Используйте русские, казахские или латинские буквы."));
+        return;
+    }
+    const std::optional<std::string> password = tryFromQ(MaskEdit1->text());
+    if (!password) {
+        dialogs::error(this, QStringLiteral("Пароль содержит символы, которых нет в кодовой странице курса. "
+                                            "Используйте русские, казахские или латинские буквы и цифры."));
+        return;
+    }
+    signedInName_ = *name;
+    if (const auto refusal = accounts::registrationRefusal(*name, itemsOf(ComboBox1), adminLogin_)) {
+        dialogs::error(this, QString::fromStdString(*refusal));
+        return;
+    }
+    // The whole record first, then the list: a failure leaves no record or a whole one.
+    accounts::writeNewRecord(*name, *password);
+    ComboBox1->addItem(toQ(*name));
+    saveUserList();
+    dialogs::information(this, QStringLiteral("Пользователь зарегистрирован.Нажмите \"Далее>>\""));
+}
+
+void TForm1::SpeedButton3Click() {
+    signedInName_ = fromQ(Edit2->text());
+    const std::string password = fromQ(MaskEdit1->text());
+    // An empty login is no login: nobody signs in as administrator while the settings hold none.
+    if (!adminLogin_.empty() && signedInName_ == adminLogin_) {
+        if (password != adminPassword_) {
+            dialogs::error(this, kRefused);
+            return;
+        }
+        showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
+        for (const char* name : {"N0", "notch", "nred", "Ni", "Ntun", "nlab", "Nprak", "Nrk", "Nadm"})
+            action(name)->setVisible(true);
+        ComboBox1->setVisible(true);
+        action("NaFormuAvtorizazii")->setVisible(false);
+        saveAtClose_ = true;
+        return;
+    }
+    // A name without a record never signs in, whatever the password.
+    if (!accounts::hasRecord(signedInName_) ||
+        store::read(signedInName_, "password", accounts::kRecords) != password) {
+        dialogs::error(this, kRefused);
+        return;
+    }
+    for (int n = 1; n <= 10; ++n) {
+        grades_[n - 1] = accounts::storedGrade(signedInName_, n);
+        if (grades_[n - 1] < 3)
+            enable("test" + std::to_string(n), false);
+    }
+    showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
+    for (const char* name : {"N0", "Ni", "nlab", "Nprak", "Nrk", "Nadm"})
+        action(name)->setVisible(true);
+    action("NaFormuAvtorizazii")->setVisible(false);
+    saveAtClose_ = true;
+}
+
+void TForm1::SpeedButton2Click() {
+    const std::string name = fromQ(Edit2->text());
+    if (store::read(name, "password", accounts::kRecords) != fromQ(MaskEdit1->text())) {
+        dialogs::error(this, kRefused);
+        return;
+    }
+    store::erase(name, accounts::kRecords);
+    const int index = accounts::findUser(itemsOf(ComboBox1), name);
+    if (index >= 0)
+        ComboBox1->removeItem(index);
+    saveUserList();
+}
+
+void TForm1::SpeedButton7Click() {
+    if (Edit4->text() != Edit5->text()) {
+        dialogs::error(this, QStringLiteral("Проверьте пароль!"));
+        return;
+    }
+    const accounts::Settings typed{fromQ(Edit3->text()), fromQ(Edit5->text()), fromQ(Edit6->text())};
+    if (const auto refusal = accounts::settingsRefusal(typed)) {
+        dialogs::error(this, QString::fromStdString(*refusal));
+        return;
+    }
+    // Takes effect at the next start; the settings in memory stay as loaded.
+    textfile::replace(accounts::kSettingsFile, accounts::settingsLine(typed));
+}
+
+} // namespace ortavia::ui

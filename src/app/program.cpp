@@ -1,0 +1,59 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdlib>
+#include <unistd.h>
+
+#include "app/tform3.h"
+#include "reports/report_form.h"
+#include "testing/encipher_form.h"
+#include "ui/info_windows.h"
+#include "ui/look.h"
+#include "ui/tform1.h"
+
+static void initResources() { Q_INIT_RESOURCE(resources); }
+
+namespace ortavia::ui {
+
+void prepareApplication() {
+    // The web engine's sandbox cannot run as root (a lab machine set up by its administrator).
+    if (geteuid() == 0)
+        setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+Program::Program() {
+    initResources();
+    look::installFontSubstitutes();
+    QApplication::setQuitOnLastWindowClosed(false);
+    form1 = std::make_unique<TForm1>();
+    form2 = std::make_unique<TForm2>(form1.get());
+    form3 = std::make_unique<TForm3>(form1.get());
+    okRightDlg = std::make_unique<TOKRightDlg>();
+    form4 = std::make_unique<TForm4>();
+    okRightDlg1 = std::make_unique<TOKRightDlg1>(form1.get(), form4.get());
+    form5 = std::make_unique<TForm5>();
+    form1->setWindows(form2.get(), okRightDlg.get(), okRightDlg1.get(), form5.get());
+    form1->setVisible(false);
+}
+
+Program::~Program() {
+    form5.reset();
+    okRightDlg1.reset();
+    form4.reset();
+    okRightDlg.reset();
+    form3.reset();
+    form2.reset();
+    form1.reset();
+}
+
+void Program::showTitle() { form3->exec(); }
+
+int Program::run() {
+    QObject::connect(form1.get(), &TForm1::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    showTitle();
+    return QApplication::exec();
+}
+
+} // namespace ortavia::ui

@@ -1,0 +1,38 @@
+#pragma once
+// Start-up: the seven windows of the program, created once in a fixed order and kept until the
+// program ends; the title screen shown modally; the main window revealed when it closes.
+#include <memory>
+
+namespace ortavia::ui {
+
+class TForm1;
+class TForm2;
+class TForm3;
+class TForm4;
+class TForm5;
+class TOKRightDlg;
+class TOKRightDlg1;
+
+// What must happen before the QApplication exists (web engine settings, attributes).
+void prepareApplication();
+
+class Program {
+public:
+    Program();  // creates the windows; the main window stays hidden
+    ~Program(); // releases them in the reverse order
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    void showTitle(); // returns when the title screen has closed
+    int run();        // the whole start-up sequence and the event loop until the main window closes
+
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TForm2> form2;
+    std::unique_ptr<TForm3> form3;
+    std::unique_ptr<TOKRightDlg> okRightDlg;
+    std::unique_ptr<TForm4> form4;
+    std::unique_ptr<TOKRightDlg1> okRightDlg1;
+    std::unique_ptr<TForm5> form5;
+};
+
+} // namespace ortavia::ui

@@ -1,0 +1,41 @@
+// The document viewer commands of the main window.
+#include <QProcess>
+#include <QWebEngineView>
+
+#include "docs/launcher.h"
+#include "store/fsys.h"
+#include "ui/tform1.h"
+
+namespace ortavia::ui {
+
+std::function<void(const QString&, const QStringList&)> TForm1::launcher = [](const QString& program,
+                                                                              const QStringList& args) {
+    QProcess::startDetached(program, args); // a failure goes unnoticed, as with any launcher
+};
+
+void TForm1::FormCreate() { navigate("\\data\\help\\sod.htm"); }
+
+void TForm1::opendoc(const std::string& relativePath) {
+    showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
+    navigate(relativePath);
+}
+
+void TForm1::navigate(const std::string& relativePath) {
+    // The current directory followed directly by the relative path, then found on the file system
+    // with file names matched without regard to case.
+    const std::string formed = fsys::currentDirectory() + relativePath;
+    requestedUrl_ = QUrl::fromLocalFile(QString::fromStdString(fsys::resolve(formed)));
+    WebBrowser1->setUrl(requestedUrl_);
+}
+
+void TForm1::launch(const std::string& commandLine) {
+    const std::optional<docs::SlideShow> show = docs::slideShowFor(commandLine);
+    if (!show)
+        return;
+    QStringList args;
+    for (const std::string& a : show->args)
+        args << QString::fromStdString(a);
+    launcher(QString::fromStdString(show->program), args);
+}
+
+} // namespace ortavia::ui

@@ -1,0 +1,63 @@
+// The progress screen: the grades of one person, and the administrator's user picker.
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+
+#include "accounts/accounts.h"
+#include "ui/text.h"
+#include "ui/tform1.h"
+
+namespace ortavia::ui {
+
+void TForm1::NiClick() {
+    showPanels({Panel2}, {Panel1, Panel3, Panel4, Panel6});
+    Label5->setText(toQ(signedInName_));
+    Label5->adjustSize();
+    showGrades();
+}
+
+void TForm1::showGrades() {
+    for (int k = 1; k <= 12; ++k)
+        gradeLabels_[k - 1]->setText(QString::number(grades_[k - 1]));
+}
+
+void TForm1::ComboBox1Select() {
+    const std::string name = fromQ(ComboBox1->currentText());
+    for (int k = 1; k <= 12; ++k)
+        grades_[k - 1] = accounts::storedGrade(name, k);
+    showGrades();
+}
+
+void TForm1::completeUserName(const QString& typed) {
+    // Typed text is completed to the first user whose name begins with it, letter case ignored;
+    // choosing a different user that way loads their grades at once.
+    if (typed.isEmpty())
+        return;
+    int found = -1;
+    for (int i = 0; i < ComboBox1->count() && found < 0; ++i)
+        if (ComboBox1->itemText(i).startsWith(typed, Qt::CaseInsensitive))
+            found = i;
+    if (found < 0)
+        return;
+    QLineEdit* edit = ComboBox1->lineEdit();
+    const QString item = ComboBox1->itemText(found);
+    {
+        const QSignalBlocker block(ComboBox1);
+        ComboBox1->setCurrentIndex(found);
+    }
+    edit->setText(item);
+    edit->setSelection(typed.size(), item.size() - typed.size());
+    if (found != chosenUser_) {
+        chosenUser_ = found;
+        ComboBox1Select();
+    }
+}
+
+void TForm1::SpeedButton4Click() {
+    showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
+    action("Ni")->setVisible(true);
+    action("N0")->setVisible(true);
+}
+
+} // namespace ortavia::ui

@@ -1,0 +1,271 @@
+#include "store/atomicfile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <memory>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "store/error.h"
+#include "store/fsys.h"
+
+namespace ortavia::atomicfile {
+namespace {
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool valid() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = fd;
+    }
+    int release() {
+        int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_;
+};
+
+// Reads exactly size bytes (fewer only at end of file). False on a read error.
+bool readAll(int fd, char* buf, size_t size, size_t& got) {
+    got = 0;
+    while (got < size) {
+        ssize_t n = ::read(fd, buf + got, size - got);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0)
+            break;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const char* buf, size_t size) {
+    while (size > 0) {
+        ssize_t n = ::write(fd, buf, size);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        if (n == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        buf += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Content of an open file: one read() of the size fstat reports, then one more to make sure of
+// the end only when the first read was short.
+bool readOpen(int fd, std::string& out) {
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return false;
+    if (S_ISDIR(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    out.resize(static_cast<size_t>(st.st_size));
+    size_t got = 0;
+    if (!readAll(fd, out.data(), out.size(), got))
+        return false;
+    out.resize(got);
+    return true;
+}
+
+struct SharedBuffer {
+    std::unique_ptr<char[]> data;
+    size_t capacity = 0;
+};
+
+// The name of the temporary file of a replacement; a file of that pattern that exists while the
+// lock is held was left by a writer that died, since every writer of the file holds the lock from
+// before it creates its temporary file until after it renamed it.
+std::string tempPrefix(std::string_view base) {
+    std::string prefix = ".";
+    prefix += base;
+    prefix += ".tmp.";
+    return prefix;
+}
+
+bool isTempName(std::string_view name, std::string_view prefix) {
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix)
+        return false;
+    std::string_view rest = name.substr(prefix.size());
+    size_t dot = rest.find('.');
+    if (dot == 0 || dot == std::string_view::npos || dot + 1 == rest.size())
+        return false;
+    for (size_t i = 0; i < rest.size(); ++i)
+        if (i != dot && (rest[i] < '0' || rest[i] > '9'))
+            return false;
+    return true;
+}
+
+void removeStaleTemps(int dirFd, std::string_view prefix) {
+    int fd = openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    DIR* d = fdopendir(fd);
+    if (d == nullptr) {
+        ::close(fd);
+        return;
+    }
+    while (dirent* e = readdir(d))
+        if (isTempName(e->d_name, prefix))
+            unlinkat(dirFd, e->d_name, 0);
+    closedir(d);
+}
+
+std::atomic<unsigned> tempCounter{0};
+
+} // namespace
+
+std::optional<std::string_view> readShared(const std::string& realPath, int* errnoOut) {
+    thread_local SharedBuffer buffer;
+    const auto failWith = [&](int err) -> std::optional<std::string_view> {
+        if (errnoOut)
+            *errnoOut = err;
+        return std::nullopt;
+    };
+    Fd fd(::open(realPath.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.valid())
+        return failWith(errno);
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0)
+        return failWith(errno);
+    if (S_ISDIR(st.st_mode))
+        return failWith(EISDIR);
+    size_t size = static_cast<size_t>(st.st_size);
+    if (buffer.capacity < size || buffer.capacity == 0) {
+        size_t cap = std::max<size_t>(size + size / 4, 4096);
+        buffer.data = std::make_unique_for_overwrite<char[]>(cap);
+        buffer.capacity = cap;
+    }
+    size_t got = 0;
+    if (!readAll(fd.get(), buffer.data.get(), size, got)) {
+        return failWith(errno);
+    }
+    return std::string_view(buffer.data.get(), got);
+}
+
+bool isReadOnly(const std::string& realPath, unsigned mode) {
+    if ((mode & 0222) == 0)
+        return true;
+    return geteuid() != 0 && faccessat(AT_FDCWD, realPath.c_str(), W_OK, AT_EACCESS) != 0;
+}
+
+void throwUnableToWrite(std::string_view formedPath) {
+    throw Error("Unable to write to " + fsys::displayName(formedPath));
+}
+
+void update(std::string_view formedPath, Missing missing,
+            const std::function<std::optional<std::string>(const std::string* old)>& change) {
+    const std::string real = fsys::resolve(formedPath);
+    const auto fail = [&]() { throw Error("Unable to write to " + real); };
+
+    const size_t slash = real.rfind('/');
+    const std::string dir = slash == 0 ? std::string("/") : real.substr(0, slash);
+    const std::string base = real.substr(slash + 1);
+    if (base.empty())
+        fail();
+
+    // Refuse a read-only file before anything (the lock file included) is created.
+    struct stat st;
+    if (stat(real.c_str(), &st) == 0) {
+        if (isReadOnly(real, st.st_mode))
+            fail();
+    } else if (missing == Missing::Leave) {
+        return;
+    }
+
+    const std::string lockPath = real + ".lock";
+    Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    if (!lock.valid())
+        lock.reset(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC)); // flock needs no write access
+    if (!lock.valid())
+        fail();
+    while (flock(lock.get(), LOCK_EX) != 0)
+        if (errno != EINTR)
+            fail();
+
+    // The content as it is now, under the lock.
+    std::string old;
+    bool existed = false;
+    struct stat oldSt {};
+    {
+        Fd in(::open(real.c_str(), O_RDONLY | O_CLOEXEC));
+        if (in.valid()) {
+            if (fstat(in.get(), &oldSt) != 0 || isReadOnly(real, oldSt.st_mode) || !readOpen(in.get(), old))
+                fail();
+            existed = true;
+        } else if (errno != ENOENT) {
+            fail();
+        }
+    }
+    if (!existed && missing == Missing::Leave)
+        return;
+
+    std::optional<std::string> content = change(existed ? &old : nullptr);
+    if (!content)
+        return;
+
+    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dirFd.valid())
+        fail();
+    const std::string prefix = tempPrefix(base);
+    removeStaleTemps(dirFd.get(), prefix);
+
+    const std::string temp = prefix + std::to_string(getpid()) + "." + std::to_string(++tempCounter);
+    Fd out(openat(dirFd.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!out.valid())
+        fail();
+    const auto failAndRemove = [&]() {
+        out.reset();
+        unlinkat(dirFd.get(), temp.c_str(), 0);
+        fail();
+    };
+    if (existed) {
+        // The new file takes the place of the old one with its owner (when we may set it) and
+        // permission bits.
+        if (geteuid() == 0 && (oldSt.st_uid != geteuid() || oldSt.st_gid != getegid())) {
+            [[maybe_unused]] int ignored = fchown(out.get(), oldSt.st_uid, oldSt.st_gid);
+        }
+        if (fchmod(out.get(), oldSt.st_mode & 07777) != 0)
+            failAndRemove();
+    }
+    if (!writeAll(out.get(), content->data(), content->size()) || fsync(out.get()) != 0)
+        failAndRemove();
+    if (::close(out.release()) != 0) {
+        unlinkat(dirFd.get(), temp.c_str(), 0);
+        fail();
+    }
+    if (renameat(dirFd.get(), temp.c_str(), dirFd.get(), base.c_str()) != 0) {
+        unlinkat(dirFd.get(), temp.c_str(), 0);
+        fail();
+    }
+    // The new content is in place; a failing flush of the folder cannot undo that, so it is not
+    // reported (the rename is then durable as soon as the file system writes its journal).
+    fsync(dirFd.get());
+}
+
+} // namespace ortavia::atomicfile

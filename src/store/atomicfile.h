@@ -1,0 +1,36 @@
+#pragma once
+// Whole-file reading and the locked, atomic replacement shared by the INI files and the plain
+// text files. Every replacement of a file takes an exclusive flock() of the companion file
+// "<file>.lock" beside it (created on first use, never renamed or removed), reads the current
+// content, writes the new content to a temporary file in the same folder, flushes it and renames
+// it over the file. Readers take no lock: they always see either the old or the new file whole.
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ortavia::atomicfile {
+
+// The whole content of a real (already resolved) path, read with one read() of the size fstat
+// gives. The view points into a buffer of the calling thread that the next call reuses. nullopt
+// when the file cannot be opened or read; errnoOut then holds the reason.
+std::optional<std::string_view> readShared(const std::string& realPath, int* errnoOut = nullptr);
+
+// A file is read-only when its mode has no write bit at all (as for root, who passes every
+// access() test), or when the process may not write it.
+bool isReadOnly(const std::string& realPath, unsigned mode);
+
+// What to do with a file that does not exist yet.
+enum class Missing { Create, Leave };
+
+// Read-modify-replace of the file named by formedPath (a code page name, resolved here) under its
+// companion lock. change is given the current content (nullptr when the file is missing) and
+// returns the new content, or nullopt to leave the file as it is. With Missing::Leave a missing
+// file is left missing and change is not called. Throws Error("Unable to write to <path>") when the
+// file cannot be replaced; the file then keeps its previous content.
+void update(std::string_view formedPath, Missing missing,
+            const std::function<std::optional<std::string>(const std::string* old)>& change);
+
+[[noreturn]] void throwUnableToWrite(std::string_view formedPath);
+
+} // namespace ortavia::atomicfile

@@ -1,0 +1,32 @@
+#pragma once
+// File names as the program forms them: a code page string in which '\' (and '/') separate the
+// parts. They are resolved on the real file system part by part, each part matched without regard
+// to letter case when no part of exactly that name exists, so "Data\Prezent\" finds data/Prezent/
+// and "\data\tests\test3.ini" finds Test3.ini.
+#include <string>
+#include <string_view>
+
+namespace ortavia::fsys {
+
+// The process's current directory in the code page, without a trailing separator except at the
+// root ("/"). Taken anew at every call.
+std::string currentDirectory();
+
+// Changes the current directory; false when that is not possible.
+bool setCurrentDirectory(std::string_view path);
+
+// The real path (UTF-8, '/' separators) that a formed name designates. Relative names are taken
+// against the current directory; empty parts (a doubled separator) are ignored. Parts that exist in
+// no letter case are kept as written, so the result also names a file yet to be created.
+std::string resolve(std::string_view path);
+
+bool exists(std::string_view path);
+
+// The full name of a store file: the current directory followed directly by the name, with no
+// separator added or removed ("\users.ini" -> "/home/lab/course\users.ini").
+std::string storePath(std::string_view name);
+
+// How a formed name is shown to the user in messages (the resolved real path, as UTF-8).
+std::string displayName(std::string_view path);
+
+} // namespace ortavia::fsys

@@ -1,0 +1,50 @@
+#pragma once
+// INI profile files: the read, write and section erase of the Windows profile functions, with
+// values kept verbatim, names matched without regard to case (Cyrillic and Kazakh included),
+// every change an atomic replacement of the whole file under an exclusive lock of a companion
+// "<file>.lock", so that several copies of the program sharing one folder never lose a write.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ortavia::ini {
+
+constexpr std::size_t kMaxValue = 2047; // a read value is cut to this many bytes
+
+// Value of key in section, or def (less its trailing spaces) when file, section or key is missing.
+// Never fails, takes no lock.
+std::string read(std::string_view path, std::string_view section, std::string_view key, std::string_view def);
+
+// Writes one value (ending at its first NUL byte). Throws Error("Unable to write to <path>") when
+// the file cannot be replaced; the file then keeps its previous content whole.
+void write(std::string_view path, std::string_view section, std::string_view key, std::string_view value);
+
+// Removes the first section of that name: its header and key lines (comment lines stay).
+void eraseSection(std::string_view path, std::string_view section);
+
+// Many changes to one file made as one atomic replacement, with exactly the bytes that making them
+// one by one would give.
+class Batch {
+public:
+    explicit Batch(std::string path);
+    void write(std::string_view section, std::string_view key, std::string_view value);
+    void eraseSection(std::string_view section);
+    bool empty() const { return ops_.empty(); }
+    void commit(); // throws as write() does; nothing is changed on failure
+private:
+    struct Op {
+        bool erase;
+        std::string section, key, value;
+    };
+    std::string path_;
+    std::vector<Op> ops_;
+};
+
+// Pure text transformations behind the file operations (exposed for tests and the fuzzer).
+std::string readFrom(std::string_view content, std::string_view section, std::string_view key,
+                     std::string_view def);
+std::string writeInto(std::string_view content, std::string_view section, std::string_view key,
+                      std::string_view value);
+std::string eraseFrom(std::string_view content, std::string_view section);
+
+} // namespace ortavia::ini

@@ -1,0 +1,111 @@
+#include "testing/testing.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+#include "store/codepage.h"
+#include "store/convert.h"
+#include "store/error.h"
+#include "store/store.h"
+
+namespace ortavia::testing {
+
+std::string testFileName(std::string_view testName) {
+    return "\\data\\tests\\" + std::string(testName) + ".ini";
+}
+
+std::string question(std::string_view testName, int n) {
+    return store::read(std::to_string(n), "q", testFileName(testName));
+}
+
+std::string answer(std::string_view testName, int n, int k) {
+    return store::read(std::to_string(n), "a" + std::to_string(k), testFileName(testName));
+}
+
+std::string rightAnswer(std::string_view testName, int n) {
+    return store::read(std::to_string(n), "ap", testFileName(testName));
+}
+
+std::string questionCountText(std::string_view testName) { return store::read("inf", "vsego", testFileName(testName)); }
+
+int questionCount(std::string_view testName) {
+    const std::string text = questionCountText(testName);
+    int count = 0;
+    try {
+        count = strToInt(text);
+    } catch (const Error&) {
+        count = 0;
+    }
+    if (count < 1)
+        throw Error("В тесте " + cp::toUtf8(testName) + " число вопросов (vsego) записано неверно: \"" +
+                    cp::toUtf8(text) + "\". Тест не может быть оценен; сообщите администратору.");
+    return count;
+}
+
+int gradeFor(int right, int count) {
+    // Compared in integers, so that 4 of 5 is exactly 80 %.
+    const long long p = 100LL * right;
+    const long long c = count;
+    if (p >= 80 * c)
+        return 5;
+    if (p >= 60 * c)
+        return 4;
+    if (p >= 40 * c)
+        return 3;
+    if (p >= 20 * c)
+        return 2;
+    return 1;
+}
+
+int entryNumber(std::string_view testName) {
+    if (testName.size() == 5)
+        return testName[4] - '0';
+    if (testName.size() == 6)
+        return 10 + (testName[5] - '0');
+    return 0;
+}
+
+std::string journalLine(std::string_view name, std::string_view time, std::string_view date,
+                        std::string_view testName, int grade) {
+    std::string line;
+    line.append(name).append(" | ").append(time).append(" | ").append(date).append(" | ");
+    line.append(testName).append(" | ").append(std::to_string(grade));
+    return line;
+}
+
+namespace {
+
+std::string inCodePage(const QString& text) {
+    return cp::fromUtf8(text.toStdString()).value_or(text.toLatin1().toStdString());
+}
+
+} // namespace
+
+std::string journalTime() {
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t')); // the time zone
+    format = format.trimmed();
+    return inCodePage(QLocale::system().toString(QTime::currentTime(), format));
+}
+
+std::string journalDate() {
+    return inCodePage(QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+}
+
+const std::vector<UnlockRow>& unlockTable() {
+    static const std::vector<UnlockRow> table = {
+        {"test1", {"3", "n2", "test2"}},    {"test2", {"3", "n3", "test3"}},   {"test3", {"3", "n33", "test4"}},
+        {"test4", {"3", "n34", "test5"}},   {"test5", {"3", "n39", "test6"}},  {"test6", {"3", "n312", "test7"}},
+        {"test7", {"3", "n313", "test8"}},  {"test8", {"3", "n81", "test9"}},  {"test9", {"3", "n4", "test10"}},
+    };
+    return table;
+}
+
+const UnlockRow* unlockRowFor(std::string_view testName) {
+    for (const UnlockRow& r : unlockTable())
+        if (testName == r.test)
+            return &r;
+    return nullptr;
+}
+
+} // namespace ortavia::testing

@@ -1,0 +1,112 @@
+// The test run of the main window: starting a test, the answer step, grading, the journal line,
+// unlocking the next topics and saving the grades.
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "accounts/accounts.h"
+#include "store/convert.h"
+#include "store/error.h"
+#include "store/fsys.h"
+#include "store/textfile.h"
+#include "testing/testing.h"
+#include "ui/answer_button.h"
+#include "ui/components.h"
+#include "ui/dialogs.h"
+#include "ui/look.h"
+#include "ui/text.h"
+#include "ui/tform1.h"
+
+namespace ortavia::ui {
+
+void TForm1::testClick(const QString& testName) {
+    currentTest_ = testName.toStdString();
+    Button2->click();
+}
+
+void TForm1::Button2Click() {
+    const std::string file = fsys::storePath(testing::testFileName(currentTest_));
+    if (!fsys::exists(file)) {
+        dialogs::error(this, QStringLiteral("Файл теста \"%1\" не найден. Тест не может быть начат; сообщите "
+                                            "администратору.")
+                                 .arg(QString::fromStdString(fsys::displayName(file))));
+        return;
+    }
+    testing::questionCount(currentTest_); // a test that cannot be graded is not started
+    tag_ = 1;
+    right_ = 0;
+    look::setBackground(Memo1->viewport(), look::kSkyBlue);
+    showPanels({Panel3}, {Panel1, Panel2, Panel4, Panel6});
+    action("N0")->setVisible(false);
+    action("Ni")->setVisible(false);
+    runActive_ = true;
+    loadQuestion(1);
+}
+
+void TForm1::loadQuestion(int n) {
+    Memo1->setPlainText(toQ(testing::question(currentTest_, n)));
+    for (int k = 1; k <= 5; ++k)
+        findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton%1").arg(k))
+            ->setText(toQ(testing::answer(currentTest_, n, k)));
+}
+
+void TForm1::RadioButtonDblClick(int k) {
+    clickedAnswer_ = "RadioButton" + std::to_string(k);
+    RadioButton6DblClick();
+}
+
+void TForm1::RadioButton6DblClick() {
+    if (!runActive_)
+        return;
+    const std::string chosen = clickedAnswer_.substr(clickedAnswer_.size() - 1);
+    if (testing::rightAnswer(currentTest_, tag_) == chosen)
+        ++right_;
+    ++tag_;
+    questionCount_ = testing::questionCount(currentTest_);
+    if (tag_ <= questionCount_) {
+        loadQuestion(tag_);
+        return;
+    }
+    // The run is over.
+    runActive_ = false;
+    percentage_ = 100.0 * right_ / questionCount_;
+    grade_ = testing::gradeFor(right_, questionCount_);
+    const int entry = testing::entryNumber(currentTest_);
+    if (entry >= 1 && entry <= 12)
+        grades_[entry - 1] = static_cast<std::uint8_t>(grade_);
+    textfile::appendLine(journalName_, testing::journalLine(signedInName_, testing::journalTime(),
+                                                            testing::journalDate(), currentTest_, grade_));
+    NiClick();
+    for (int k = 1; k <= 12; ++k)
+        if (grades_[k - 1] >= 3)
+            enable("test" + std::to_string(k), true);
+    saveGrades();
+}
+
+void TForm1::leaveRunIfLeft() {
+    // Another screen in front of the test screen ends the run (the settings screen only covers it).
+    if (!runActive_ || (Panel3->isVisible() && !Panel1->isVisible() && !Panel6->isVisible() && !Panel4->isVisible()))
+        return;
+    runActive_ = false;
+    action("N0")->setVisible(true);
+    action("Ni")->setVisible(true);
+}
+
+void TForm1::saveGrades() { accounts::saveGrades(signedInName_, grades_); }
+
+void TForm1::FormClose() {
+    if (saveAtClose_)
+        saveGrades();
+}
+
+void TForm1::enable(const std::string& name, bool value) {
+    const testing::UnlockRow* row = testing::unlockRowFor(name);
+    if (!row)
+        return;
+    const int n = strToInt(row->row.front());
+    for (int pos = 2; pos <= n && pos <= static_cast<int>(row->row.size()); ++pos)
+        if (auto* a = findComponentAs<QAction>(this, QString::fromStdString(row->row[pos - 1])))
+            setItemEnabled(a, value);
+}
+
+} // namespace ortavia::ui

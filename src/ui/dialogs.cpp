@@ -1,0 +1,95 @@
+#include "ui/dialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <optional>
+
+#include "store/fsys.h"
+
+namespace ortavia::ui::dialogs {
+namespace {
+
+struct TestState {
+    bool on = false;
+    std::optional<Answer> nextBox;
+    std::optional<QString> nextFile;
+    QList<ShownBox> shown;
+};
+
+TestState& state() {
+    static TestState s;
+    return s;
+}
+
+QString captionOf(BoxKind kind) {
+    switch (kind) {
+    case BoxKind::Error:
+        return QStringLiteral("Error");
+    case BoxKind::Information:
+        return QStringLiteral("Information");
+    case BoxKind::Warning:
+        break;
+    }
+    return QStringLiteral("Warning");
+}
+
+Answer show(QWidget* parent, BoxKind kind, const QString& text, bool withCancel) {
+    TestState& s = state();
+    if (s.on) {
+        s.shown.append({kind, captionOf(kind), text});
+        Answer a = s.nextBox.value_or(Answer::Ok);
+        s.nextBox.reset();
+        return withCancel ? a : Answer::Ok;
+    }
+    QMessageBox::Icon icon = kind == BoxKind::Error         ? QMessageBox::Critical
+                             : kind == BoxKind::Information ? QMessageBox::Information
+                                                            : QMessageBox::Warning;
+    QMessageBox box(icon, captionOf(kind), text, QMessageBox::NoButton, parent);
+    QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    if (withCancel) {
+        QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+        box.setEscapeButton(cancel);
+    }
+    box.setDefaultButton(ok);
+    box.exec();
+    return box.clickedButton() == ok ? Answer::Ok : Answer::Cancel;
+}
+
+} // namespace
+
+void error(QWidget* parent, const QString& text) { show(parent, BoxKind::Error, text, false); }
+void information(QWidget* parent, const QString& text) { show(parent, BoxKind::Information, text, false); }
+Answer warningOkCancel(QWidget* parent, const QString& text) {
+    return show(parent, BoxKind::Warning, text, true);
+}
+
+QString openFile(QWidget* parent, const QString& caption) {
+    TestState& s = state();
+    QString path;
+    if (s.on) {
+        path = s.nextFile.value_or(QString());
+        s.nextFile.reset();
+    } else {
+        path = QFileDialog::getOpenFileName(parent, caption, QString::fromUtf8(fsys::currentDirectory()));
+    }
+    if (!path.isEmpty()) {
+        path = QFileInfo(path).absoluteFilePath();
+        QDir::setCurrent(QFileInfo(path).absolutePath());
+    }
+    return path;
+}
+
+void setTestMode(bool on) { state().on = on; }
+bool testMode() { return state().on; }
+void answerNextBox(Answer answer) { state().nextBox = answer; }
+void answerNextOpenFile(const QString& path) { state().nextFile = path; }
+const QList<ShownBox>& shownBoxes() { return state().shown; }
+void resetTestState() {
+    state().nextBox.reset();
+    state().nextFile.reset();
+    state().shown.clear();
+}
+
+} // namespace ortavia::ui::dialogs

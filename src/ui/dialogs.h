@@ -1,0 +1,41 @@
+#pragma once
+// Message boxes and the open-file dialog of the program, behind one wrapper so that a test can
+// answer them in advance: in test mode nothing modal is shown, every box is recorded, and the box
+// takes the one-shot answer given beforehand (or its default button when none was given).
+#include <QList>
+#include <QString>
+
+class QWidget;
+
+namespace ortavia::ui {
+
+enum class BoxKind { Error, Information, Warning };
+enum class Answer { Ok, Cancel };
+
+struct ShownBox {
+    BoxKind kind;
+    QString caption;
+    QString text;
+};
+
+namespace dialogs {
+
+void error(QWidget* parent, const QString& text);       // caption "Error", OK
+void information(QWidget* parent, const QString& text); // caption "Information", OK
+// Warning box with OK (the default) and Cancel; Escape and the close box count as Cancel.
+Answer warningOkCancel(QWidget* parent, const QString& text);
+
+// The open-file dialog: the chosen file's full path, or an empty text when cancelled. Like the
+// platform's dialog, choosing a file moves the current directory to that file's folder.
+QString openFile(QWidget* parent, const QString& caption);
+
+// Test hooks.
+void setTestMode(bool on);
+bool testMode();
+void answerNextBox(Answer answer);
+void answerNextOpenFile(const QString& path); // empty: the dialog is cancelled
+const QList<ShownBox>& shownBoxes();
+void resetTestState(); // forgets the queued answers and the record of shown boxes
+
+} // namespace dialogs
+} // namespace ortavia::ui

@@ -1,0 +1,100 @@
+#include "ui/info_windows.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QSvgWidget>
+
+#include "app/deployment.h"
+#include "ui/look.h"
+
+namespace ortavia::ui {
+namespace {
+
+QLabel* put(QWidget* parent, const char* name, const QString& text, QPoint at, const QFont& font,
+            const QColor& colour) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(font);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colour);
+    label->setPalette(p);
+    label->move(at);
+    label->adjustSize();
+    return label;
+}
+
+QString u(const char* text) { return QString::fromUtf8(text); }
+
+} // namespace
+
+TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("OKRightDlg"));
+    setWindowTitle(QStringLiteral("О программе"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setFixedSize(593, 274);
+    look::setBackground(this, look::kSkyBlue);
+
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::Box | QFrame::Raised);
+    bevel->setLineWidth(2);
+    bevel->setGeometry(0, 32, 185, 177);
+    auto* image = new QSvgWidget(QStringLiteral(":/ortavia/clockwork.svg"), bevel);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setGeometry(2, 2, 181, 173);
+
+    const QFont big = look::font(look::kSansSerif, 16, true);
+    const QColor text = palette().color(QPalette::WindowText);
+    put(this, "Label1", QStringLiteral("Данное электронное пособие"), {224, 24}, big, text);
+    put(this, "Label2", QStringLiteral("предназначено для изучения студентами"), {224, 56}, big, text);
+    put(this, "Label3", u(deployment::kSpecialty), {256, 88}, look::font(look::kArial, 16, true), text);
+    put(this, "Label4", QStringLiteral("по дисциплине \"Ортавия\""), {224, 120}, big, text);
+    put(this, "Label5", u(deployment::kCity) + u(", ") + u(deployment::kYear), {232, 208},
+        look::font(look::kSansSerif, 13, true), Qt::black);
+
+    auto* ok = new QPushButton(QStringLiteral("Закрыть"), this);
+    ok->setObjectName(QStringLiteral("OKBtn"));
+    ok->setGeometry(268, 232, 75, 25);
+    ok->setDefault(true);
+    ok->setAutoDefault(true);
+    connect(ok, &QPushButton::clicked, this, &TOKRightDlg::OKBtnClick);
+}
+
+void TOKRightDlg::OKBtnClick() { accept(); }
+
+void TOKRightDlg::keyPressEvent(QKeyEvent* event) {
+    // The dialog has no cancel button, so Escape does nothing; Enter presses "Закрыть".
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("Об авторе"));
+    resize(469, 529);
+    look::setBackground(this, QColor(0xB9, 0xD1, 0xEA)); // the active caption's gradient colour
+
+    auto* image = new QWidget(this); // a picture frame that holds no picture
+    image->setObjectName(QStringLiteral("Image2"));
+    image->setGeometry(40, 8, 217, 281);
+
+    const QFont credit = look::font(look::kSerif, 19, true);
+    const QColor red(0xFF, 0x00, 0x00);
+    using namespace deployment;
+    auto* compiler = put(this, "Label2",
+                         u("Құрастырушы:\n") + u(kCompilerName) + u("\n") + u(kCompilerPosition), {24, 312},
+                         credit, red);
+    compiler->setFixedWidth(399);
+    compiler->setWordWrap(true);
+    put(this, "Label1", u("Әзірлеуші: ") + u(kDeveloperName) + u(", ") + u(kDeveloperDepartment), {24, 384},
+        credit, red);
+    put(this, "Label4", u(kDeveloperPosition), {24, 408}, credit, red);
+    put(this, "Label3", u(kCity) + u(" — ") + u(kYear), {144, 456}, credit, palette().color(QPalette::WindowText));
+}
+
+} // namespace ortavia::ui

@@ -1,0 +1,43 @@
+#pragma once
+// The program's look: its colours, fonts and the small pictures of the menu.
+#include <QColor>
+#include <QFont>
+#include <QIcon>
+
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace ortavia::docs {
+struct MenuEntry;
+}
+
+namespace ortavia::ui::look {
+
+inline const QColor kTeal{0x00, 0x80, 0x80};
+inline const QColor kSkyBlue{0xA6, 0xCA, 0xF0};
+inline const QColor kFace{0xF0, 0xF0, 0xF0};
+inline const QColor kSignIn{0xE6, 0xEE, 0xF5};
+inline const QColor kCard{0xFF, 0xFF, 0xFF};
+inline const QColor kInk{0x1F, 0x3A, 0x5F};
+inline const QColor kMuted{0x5A, 0x6B, 0x7D};
+inline const QColor kWarn{0x8B, 0x1A, 0x1A};
+inline const QColor kAccent{0x1F, 0x6F, 0xB2};
+
+inline constexpr const char* kSerif = "Times New Roman";
+inline constexpr const char* kSansSerif = "MS Sans Serif";
+inline constexpr const char* kArial = "Arial";
+inline constexpr const char* kMono = "DejaVu Sans Mono";
+
+// The Windows font names of the layouts are served by PT Serif and PT Sans, which hold the Kazakh
+// letters. Called once before any window is made.
+void installFontSubstitutes();
+
+QFont font(const char* family, int pixelSize, bool bold);
+void setBackground(QWidget* widget, const QColor& colour);
+void maskWithStars(QLineEdit* edit);
+void accent(QPushButton* button);
+void flat(QPushButton* button);
+QIcon menuIcon(const docs::MenuEntry& entry);
+
+} // namespace ortavia::ui::look

@@ -1,0 +1,17 @@
+#pragma once
+// The widget boundary: core texts are code page byte strings, widgets hold QString.
+#include <QString>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ortavia::ui {
+
+QString toQ(std::string_view codePageText);
+
+// The widget text in the code page; throws Error naming the field when the text holds a character
+// the code page cannot hold.
+std::string fromQ(const QString& text);
+std::optional<std::string> tryFromQ(const QString& text);
+
+} // namespace ortavia::ui

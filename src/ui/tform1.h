@@ -1,0 +1,178 @@
+#pragma once
+// The main window: its screens are panels stacked over one another (the highest visible panel is
+// the one the user sees), its menu is built from the fixed menu table, and its state is the run's
+// state: the signed-in name, the grade array, the save-at-close flag, the administrator settings
+// and the running test.
+#include <QMainWindow>
+#include <QStringList>
+#include <QUrl>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QWebEngineView;
+
+namespace ortavia::ui {
+
+class AnswerButton;
+class TForm2;
+class TForm5;
+class TOKRightDlg;
+class TOKRightDlg1;
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Windows that the main window's commands show; set by start-up once all windows exist.
+    void setWindows(TForm2* form2, TOKRightDlg* about, TOKRightDlg1* reportDialog, TForm5* authors);
+
+    // The cipher of every enciphered value.
+    static void crypt(const std::string& text, int key, std::string& out);
+
+    // Switches the commands governed by a test on or off (the unlock table).
+    void enable(const std::string& name, bool value);
+    void opendoc(const std::string& relativePath);
+    void launch(const std::string& commandLine);
+
+    // Runs a handler as an event would: an Error ends it and is shown in an error box.
+    void guarded(const std::function<void()>& handler);
+
+    // Run state, read by the other windows and by tests.
+    const std::string& signedInName() const { return signedInName_; }
+    const std::array<std::uint8_t, 12>& grades() const { return grades_; }
+    bool saveAtClose() const { return saveAtClose_; }
+    const std::string& adminLogin() const { return adminLogin_; }
+    const std::string& adminPassword() const { return adminPassword_; }
+    const std::string& journalName() const { return journalName_; }
+    const std::string& currentTest() const { return currentTest_; }
+    int questionNumber() const { return tag_; }
+    std::string reportUserName;
+
+    QWebEngineView* browser() const { return WebBrowser1; }
+    // The address last handed to the viewer (what a command asked for, whatever the page shows).
+    const QUrl& requestedUrl() const { return requestedUrl_; }
+    bool runActive() const { return runActive_; }
+
+    // Slide shows are started through this hook (replaced by tests); it gets the program and its
+    // arguments and starts them detached.
+    static std::function<void(const QString&, const QStringList&)> launcher;
+
+    // Handlers of the window's commands and controls.
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();
+    void FormClose();
+    void NeClick();
+    void NaFormuAvtorizaziiClick();
+    void NtunClick();
+    void SpeedButton6Click();
+    void N17Click();
+    void SpeedButton5Click();
+    void nredClick();
+    void SpeedButton7Click();
+    void SpeedButton1Click();
+    void SpeedButton2Click();
+    void SpeedButton3Click();
+    void NiClick();
+    void ComboBox1Select();
+    void SpeedButton4Click();
+    void N30Click();
+    void N40Click();
+    void N26Click();
+    void N15Click();
+    void testClick(const QString& testName); // test1Click ... test10Click
+    void Button2Click();
+    void RadioButtonDblClick(int k); // RadioButton1DblClick ... RadioButton5DblClick
+    void RadioButton6DblClick();
+
+signals:
+    void closed(); // the window has closed after confirmation: the program ends
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildPanels();
+    void buildSignIn();
+    void buildSettings();
+    void buildTestScreen();
+    void buildProgress();
+    void buildTextPage();
+    void buildMenu();
+    void bindCommand(QAction* action, const char* name);
+    void showPanels(std::initializer_list<QWidget*> show, std::initializer_list<QWidget*> hide);
+    void loadSettings();
+    void loadUserList();
+    void saveUserList();
+    void showGrades();
+    void loadQuestion(int n);
+    void saveGrades();
+    QAction* action(const char* name) const;
+    void navigate(const std::string& relativePath);
+    void leaveRunIfLeft();
+    void completeUserName(const QString& typed);
+
+    // Screens, bottom to top.
+    QWidget* Panel2 = nullptr; // progress
+    QWidget* Panel3 = nullptr; // test
+    QWidget* Panel1 = nullptr; // document viewer
+    QWidget* Panel6 = nullptr; // text page
+    QWidget* Panel7 = nullptr; // administrator settings
+    QWidget* Panel4 = nullptr; // sign-in
+
+    QWebEngineView* WebBrowser1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLineEdit* MaskEdit1 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QLineEdit* Edit4 = nullptr;
+    QLineEdit* Edit5 = nullptr;
+    QLineEdit* Edit6 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QPlainTextEdit* Memo2 = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QLabel* Label5 = nullptr;
+    std::array<QLabel*, 12> gradeLabels_{};
+    QPushButton* Button2 = nullptr;
+
+    std::map<QAction*, std::function<void()>> commands_;
+
+    TForm2* form2_ = nullptr;
+    TOKRightDlg* about_ = nullptr;
+    TOKRightDlg1* reportDialog_ = nullptr;
+    TForm5* authors_ = nullptr;
+
+    bool shown_ = false;
+    bool closing_ = false;
+    std::string signedInName_;
+    std::array<std::uint8_t, 12> grades_{};
+    bool saveAtClose_ = false;
+    std::string adminLogin_, adminPassword_, journalName_;
+
+    // The running test.
+    std::string currentTest_;
+    int tag_ = 0; // current question number
+    int right_ = 0;
+    int questionCount_ = 0;
+    double percentage_ = 0;
+    int grade_ = 0;
+    std::string clickedAnswer_;
+    bool runActive_ = false;
+    int chosenUser_ = -1; // the item of ComboBox1 last chosen
+    QUrl requestedUrl_;
+};
+
+} // namespace ortavia::ui

@@ -1,0 +1,91 @@
+#pragma once
+// What the window tests share: a course folder of their own as the current directory, the program
+// with its seven windows, and access to its controls by component name.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+#include <string>
+
+#include "app/program.h"
+#include "app/tform3.h"
+#include "reports/report_form.h"
+#include "testing/encipher_form.h"
+#include "ui/info_windows.h"
+#include "ui/components.h"
+#include "ui/dialogs.h"
+#include "ui/tform1.h"
+
+namespace ortavia::testsupport {
+
+// A fresh course folder: the sample course's settings and tests (and its documents when asked),
+// made the current directory for the test's lifetime.
+class CourseFolder {
+public:
+    explicit CourseFolder(bool withDocuments = false);
+    ~CourseFolder();
+    QString path() const { return dir_.path(); }
+    QString file(const QString& relative) const { return dir_.filePath(relative); }
+    void write(const QString& relative, const QByteArray& bytes) const;
+    QByteArray read(const QString& relative) const;
+    bool exists(const QString& relative) const;
+
+private:
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+// The program as start-up leaves it after the title screen has closed.
+class Running {
+public:
+    explicit Running(bool closeTitle = true);
+    ~Running();
+    ui::Program program;
+    ui::TForm1* main() const { return program.form1.get(); }
+
+    QAction* action(const char* name) const;
+    template <typename T> T* control(const char* name) const {
+        T* c = ui::findComponentAs<T>(main(), QString::fromLatin1(name));
+        if (!c)
+            qFatal("no control %s", name);
+        return c;
+    }
+    // The screen the user sees: the highest visible panel of the stack.
+    QString visibleScreen() const;
+    void trigger(const char* name) const;
+    void click(const char* name) const;
+    void type(const char* edit, const QString& text) const;
+
+    // Registers and signs in through the sign-in screen.
+    void registerUser(const QString& name, const QString& password) const;
+    void signIn(const QString& name, const QString& password) const;
+    void answer(int k) const; // double-clicks answer k of the test screen
+};
+
+// Code page bytes of a UTF-8 text.
+std::string cp(const char* utf8);
+
+// Writes the store's enciphered test file of a test with the given right answers (one per
+// question) and question count text.
+void writeTest(const QString& testName, const std::vector<int>& rightAnswers, const std::string& count = {});
+
+QString lastBoxText();
+int boxCount();
+
+} // namespace ortavia::testsupport
+
+// main() of a window test: the application prepared like the program's, message boxes answered
+// by the test.
+#define ORTAVIA_TEST_MAIN(TestClass)                                                                          \
+    int main(int argc, char** argv) {                                                                        \
+        ortavia::ui::prepareApplication();                                                                   \
+        QApplication app(argc, argv);                                                                        \
+        ortavia::ui::dialogs::setTestMode(true);                                                             \
+        TestClass tc;                                                                                        \
+        return QTest::qExec(&tc, argc, argv);                                                                \
+    }

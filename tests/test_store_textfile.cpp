@@ -1,0 +1,169 @@
+// Plain text files: reading lines, atomic replacement and appending.
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "store/error.h"
+#include "store/textfile.h"
+
+using namespace ortavia;
+
+namespace {
+
+QByteArray B(std::string_view s) {
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+
+std::string slurp(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return f.readAll().toStdString();
+}
+
+void spit(const std::string& path, std::string_view content) {
+    QFile f(QString::fromStdString(path));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(content.data(), qint64(content.size()));
+}
+
+std::string errorOf(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Error& e) {
+        return e.what();
+    }
+    return "<no error>";
+}
+
+} // namespace
+
+class TextFileTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    std::string p(const char* name) const { return dir_.path().toStdString() + "/" + name; }
+
+private slots:
+    void readLinesAllLineEnds() {
+        spit(p("a.txt"), "one\r\ntwo\nthree\rfour\r\n\r\nlast");
+        QCOMPARE(textfile::readLines(p("a.txt")),
+                 std::vector<std::string>({"one", "two", "three", "four", "", "last"}));
+        spit(p("b.txt"), "x\r\n");
+        QCOMPARE(textfile::readLines(p("b.txt")), std::vector<std::string>({"x"}));
+        spit(p("c.txt"), "");
+        QVERIFY(textfile::readLines(p("c.txt")).empty());
+        spit(p("d.txt"), "\n\r\n\r");
+        QCOMPARE(textfile::readLines(p("d.txt")), std::vector<std::string>({"", "", ""}));
+    }
+    void readLinesErrors() {
+        QCOMPARE(B(errorOf([&] { textfile::readLines(p("none.txt")); })),
+                 B("Cannot open file \"" + p("none.txt") + "\". No such file or directory"));
+        QCOMPARE(B(errorOf([&] { textfile::readLines(dir_.path().toStdString()); })),
+                 B("Cannot open file \"" + dir_.path().toStdString() + "\". Is a directory"));
+        QVERIFY(textfile::readLinesIfExists(p("none.txt")).empty());
+        QVERIFY(textfile::readLinesIfExists(p("nofolder\\none.txt")).empty());
+        QCOMPARE(B(errorOf([&] { textfile::readLinesIfExists(dir_.path().toStdString()); })),
+                 B("Cannot open file \"" + dir_.path().toStdString() + "\". Is a directory"));
+    }
+    void readLinesEnglishReasonInAnyLocale() {
+        const char* old = setlocale(LC_ALL, nullptr);
+        const std::string saved = old ? old : "C";
+        setlocale(LC_ALL, "ru_RU.UTF-8"); // may not exist; then the check is as in "C"
+        const std::string e = errorOf([&] { textfile::readLines(p("none.txt")); });
+        setlocale(LC_ALL, saved.c_str());
+        QVERIFY(e.ends_with(". No such file or directory"));
+    }
+    void readCaseInsensitiveName() {
+        spit(p("Users.TXT"), "u1\r\nu2\r\n");
+        QCOMPARE(textfile::readLines(dir_.path().toStdString() + "\\users.txt"),
+                 std::vector<std::string>({"u1", "u2"}));
+    }
+    void joinLines() {
+        QCOMPARE(B(textfile::joinLines({"a", "", "b"})), B("a\r\n\r\nb\r\n"));
+        QCOMPARE(B(textfile::joinLines({})), B(""));
+    }
+    void replaceWholeFile() {
+        textfile::replace(p("r.txt"), "new\r\n");
+        QCOMPARE(B(slurp(p("r.txt"))), B("new\r\n"));
+        QCOMPARE(::chmod(p("r.txt").c_str(), 0600), 0);
+        textfile::replace(p("r.txt"), textfile::joinLines({"x", "y"}));
+        QCOMPARE(B(slurp(p("r.txt"))), B("x\r\ny\r\n"));
+        struct stat st;
+        QCOMPARE(::stat(p("r.txt").c_str(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0600));
+        QVERIFY(QFile::exists(QString::fromStdString(p("r.txt.lock"))));
+        const QStringList temps = QDir(dir_.path()).entryList({".r.txt.tmp.*"}, QDir::Files | QDir::Hidden);
+        QVERIFY(temps.isEmpty());
+    }
+    void replaceErrors() {
+        QCOMPARE(B(errorOf([&] { textfile::replace(p("missing/r.txt"), "x"); })),
+                 B("Unable to write to " + p("missing/r.txt")));
+        spit(p("ro.txt"), "old");
+        QCOMPARE(::chmod(p("ro.txt").c_str(), 0444), 0);
+        QCOMPARE(B(errorOf([&] { textfile::replace(p("ro.txt"), "new"); })),
+                 B("Unable to write to " + p("ro.txt")));
+        QCOMPARE(B(slurp(p("ro.txt"))), B("old"));
+    }
+    void appendLine() {
+        textfile::appendLine(p("journal.txt"), "first");
+        textfile::appendLine(p("journal.txt"), "");
+        textfile::appendLine(p("journal.txt"), "third");
+        QCOMPARE(B(slurp(p("journal.txt"))), B("first\r\n\r\nthird\r\n"));
+        struct stat st;
+        QCOMPARE(::stat(p("journal.txt").c_str(), &st), 0);
+        const mode_t mask = umask(0);
+        umask(mask);
+        QCOMPARE(st.st_mode & 0777, mode_t(0644) & ~mask);
+    }
+    void appendLineErrors() {
+        QCOMPARE(B(errorOf([&] { textfile::appendLine(p("missing/j.txt"), "x"); })),
+                 B("Unable to write to " + p("missing/j.txt")));
+        spit(p("roj.txt"), "old\r\n");
+        QCOMPARE(::chmod(p("roj.txt").c_str(), 0444), 0);
+        QCOMPARE(B(errorOf([&] { textfile::appendLine(p("roj.txt"), "x"); })),
+                 B("Unable to write to " + p("roj.txt")));
+        QCOMPARE(B(slurp(p("roj.txt"))), B("old\r\n"));
+    }
+    void appendLinesOfSeveralProcessesNeverInterleave() {
+        const std::string path = p("shared-journal.txt");
+        constexpr int kProcs = 4, kLines = 300;
+        std::vector<pid_t> kids;
+        for (int k = 0; k < kProcs; ++k) {
+            pid_t pid = fork();
+            QVERIFY(pid >= 0);
+            if (pid == 0) {
+                int rc = 0;
+                for (int i = 0; i < kLines; ++i) {
+                    try {
+                        textfile::appendLine(path, "proc " + std::to_string(k) + " line " +
+                                                       std::to_string(i) + " " +
+                                                       std::string(200, char('a' + k)));
+                    } catch (...) {
+                        rc = 1;
+                    }
+                }
+                _exit(rc);
+            }
+            kids.push_back(pid);
+        }
+        for (pid_t pid : kids) {
+            int status = 0;
+            QCOMPARE(waitpid(pid, &status, 0), pid);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        const std::vector<std::string> lines = textfile::readLines(path);
+        QCOMPARE(int(lines.size()), kProcs * kLines);
+        std::vector<int> next(kProcs, 0);
+        for (const std::string& l : lines) {
+            const int k = l[5] - '0';
+            QVERIFY(k >= 0 && k < kProcs);
+            QCOMPARE(B(l), B("proc " + std::to_string(k) + " line " + std::to_string(next[size_t(k)]++) +
+                             " " + std::string(200, char('a' + k))));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TextFileTest)
+#include "test_store_textfile.moc"
