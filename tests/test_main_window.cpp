@@ -72,8 +72,8 @@ private slots:
         QStringList top;
         for (QAction* a : run.main()->menuBar()->actions())
             top << a->objectName();
-        QCOMPARE(top, QStringList({"N0", "nlab", "Nprak", "N5", "Nrk", "N8", "Nadm", "NaFormuAvtorizazii", "N21",
-                                   "Ne"}));
+        QCOMPARE(top, QStringList({"N0", "nlab", "Nprak", "N5", "Nrk", "N8", "Nadm", "NaFormuAvtorizazii",
+                                   "N21", "Ne"}));
         // In the lectures menu each test follows its lecture, N6 last.
         QStringList lectures;
         for (QAction* a : run.action("N0")->menu()->actions())

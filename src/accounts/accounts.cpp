@@ -23,13 +23,17 @@ Settings parseSettings(std::string_view firstLine) {
 std::optional<std::string> settingsRefusal(const Settings& s) {
     for (const std::string* field : {&s.login, &s.password, &s.journal})
         if (field->find_first_of("|\r\n") != std::string::npos)
-            return std::string("Поля настроек не могут содержать символ \"|\" и переводы строки. Исправьте их.");
+            return std::string(
+                "Поля настроек не могут содержать символ \"|\" и переводы строки. Исправьте их.");
     return std::nullopt;
 }
 
-std::string settingsLine(const Settings& s) { return s.login + "|" + s.password + "|" + s.journal + "\r\n"; }
+std::string settingsLine(const Settings& s) {
+    return s.login + "|" + s.password + "|" + s.journal + "\r\n";
+}
 
-std::optional<std::string> registrationRefusal(std::string_view name, const std::vector<std::string>& userList,
+std::optional<std::string> registrationRefusal(std::string_view name,
+                                               const std::vector<std::string>& userList,
                                                std::string_view adminLogin) {
     if (name.empty())
         return std::string("Введите имя пользователя.");
@@ -65,7 +69,8 @@ void writeNewRecord(std::string_view name, std::string_view password) {
 }
 
 std::uint8_t storedGrade(std::string_view name, int test) {
-    return static_cast<std::uint8_t>(strToInt(store::read(name, "test" + std::to_string(test), kRecords)) & 0xFF);
+    return static_cast<std::uint8_t>(strToInt(store::read(name, "test" + std::to_string(test), kRecords)) &
+                                     0xFF);
 }
 
 void saveGrades(std::string_view name, const std::array<std::uint8_t, 12>& grades) {

@@ -29,7 +29,8 @@ std::string settingsLine(const Settings& s); // login|password|journal CR LF
 // Why a name cannot be registered (UTF-8 message), or nullopt. The name is checked against what an
 // INI section can carry, the registered names (list and records, ignoring letter case) and the
 // administrator login (ignoring letter case).
-std::optional<std::string> registrationRefusal(std::string_view name, const std::vector<std::string>& userList,
+std::optional<std::string> registrationRefusal(std::string_view name,
+                                               const std::vector<std::string>& userList,
                                                std::string_view adminLogin);
 
 // Whether users.ini holds a record for the name (letter case ignored, as INI sections are).

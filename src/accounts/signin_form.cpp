@@ -27,8 +27,9 @@ std::vector<std::string> itemsOf(const QComboBox* box) {
 void TForm1::SpeedButton1Click() {
     const std::optional<std::string> name = tryFromQ(Edit2->text());
     if (!name) {
-        dialogs::error(this, QStringLiteral("Имя пользователя содержит символы, которых нет в кодовой странице "
-                                            "курса. Используйте русские, казахские или латинские буквы."));
+        dialogs::error(this,
+                       QStringLiteral("Имя пользователя содержит символы, которых нет в кодовой странице "
+                                      "курса. Используйте русские, казахские или латинские буквы."));
         return;
     }
     const std::optional<std::string> password = tryFromQ(MaskEdit1->text());

@@ -12,7 +12,9 @@
 #include "ui/look.h"
 #include "ui/tform1.h"
 
-static void initResources() { Q_INIT_RESOURCE(resources); }
+static void initResources() {
+    Q_INIT_RESOURCE(resources);
+}
 
 namespace ortavia::ui {
 
@@ -48,7 +50,9 @@ Program::~Program() {
     form1.reset();
 }
 
-void Program::showTitle() { form3->exec(); }
+void Program::showTitle() {
+    form3->exec();
+}
 
 int Program::run() {
     QObject::connect(form1.get(), &TForm1::closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);

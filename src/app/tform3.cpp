@@ -11,7 +11,8 @@
 namespace ortavia::ui {
 namespace {
 
-void place(QWidget* parent, const char* name, const QString& text, QPoint at, int pixels, const QColor& colour) {
+void place(QWidget* parent, const char* name, const QString& text, QPoint at, int pixels,
+           const QColor& colour) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setFont(look::font(look::kSerif, pixels, true));
@@ -23,7 +24,9 @@ void place(QWidget* parent, const char* name, const QString& text, QPoint at, in
     label->adjustSize();
 }
 
-QString u(const char* text) { return QString::fromUtf8(text); }
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 } // namespace
 
@@ -49,8 +52,8 @@ TForm3::TForm3(QWidget* mainWindow, QWidget* parent) : QDialog(parent), mainWind
     place(this, "Label4", u(kCourseTitle), {192, 200}, 64, fuchsia);
     place(this, "Label7", u(kSpecialty), {152, 280}, 21, fuchsia);
     place(this, "Label3", u(kPublicationKind), {128, 312}, 32, lime);
-    place(this, "Label6", u("Құрастырушы: ") + u(kCompilerName) + u("\n") + u(kCompilerPosition), {368, 464}, 21,
-          fuchsia);
+    place(this, "Label6", u("Құрастырушы: ") + u(kCompilerName) + u("\n") + u(kCompilerPosition), {368, 464},
+          21, fuchsia);
     place(this, "Label8", u("Әзірлеуші: ") + u(kDeveloperName), {368, 536}, 19, fuchsia);
     place(this, "Label9", u(kDeveloperPosition), {368, 560}, 19, fuchsia);
     place(this, "Label5", u(kCity) + u(" — ") + u(kYear), {256, 624}, 16, Qt::black);
@@ -62,7 +65,9 @@ TForm3::TForm3(QWidget* mainWindow, QWidget* parent) : QDialog(parent), mainWind
     Timer1->start();
 }
 
-void TForm3::Timer1Timer() { close(); }
+void TForm3::Timer1Timer() {
+    close();
+}
 
 void TForm3::closeEvent(QCloseEvent* event) {
     FormClose();

@@ -13,7 +13,9 @@ std::function<void(const QString&, const QStringList&)> TForm1::launcher = [](co
     QProcess::startDetached(program, args); // a failure goes unnoticed, as with any launcher
 };
 
-void TForm1::FormCreate() { navigate("\\data\\help\\sod.htm"); }
+void TForm1::FormCreate() {
+    navigate("\\data\\help\\sod.htm");
+}
 
 void TForm1::opendoc(const std::string& relativePath) {
     showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});

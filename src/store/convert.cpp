@@ -21,7 +21,8 @@ int strToInt(std::string_view text) {
         if (value > std::int64_t(INT32_MAX) + 1)
             break;
     }
-    if (i == digits || i != text.size() || (!negative && value > INT32_MAX) || value > std::int64_t(INT32_MAX) + 1)
+    if (i == digits || i != text.size() || (!negative && value > INT32_MAX) ||
+        value > std::int64_t(INT32_MAX) + 1)
         throw Error("'" + cp::toUtf8(text) + "' is not a valid integer value");
     return static_cast<int>(negative ? -value : value);
 }

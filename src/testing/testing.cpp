@@ -26,7 +26,9 @@ std::string rightAnswer(std::string_view testName, int n) {
     return store::read(std::to_string(n), "ap", testFileName(testName));
 }
 
-std::string questionCountText(std::string_view testName) { return store::read("inf", "vsego", testFileName(testName)); }
+std::string questionCountText(std::string_view testName) {
+    return store::read("inf", "vsego", testFileName(testName));
+}
 
 int questionCount(std::string_view testName) {
     const std::string text = questionCountText(testName);
@@ -94,9 +96,11 @@ std::string journalDate() {
 
 const std::vector<UnlockRow>& unlockTable() {
     static const std::vector<UnlockRow> table = {
-        {"test1", {"3", "n2", "test2"}},    {"test2", {"3", "n3", "test3"}},   {"test3", {"3", "n33", "test4"}},
-        {"test4", {"3", "n34", "test5"}},   {"test5", {"3", "n39", "test6"}},  {"test6", {"3", "n312", "test7"}},
-        {"test7", {"3", "n313", "test8"}},  {"test8", {"3", "n81", "test9"}},  {"test9", {"3", "n4", "test10"}},
+        {"test1", {"3", "n2", "test2"}},   {"test2", {"3", "n3", "test3"}},
+        {"test3", {"3", "n33", "test4"}},  {"test4", {"3", "n34", "test5"}},
+        {"test5", {"3", "n39", "test6"}},  {"test6", {"3", "n312", "test7"}},
+        {"test7", {"3", "n313", "test8"}}, {"test8", {"3", "n81", "test9"}},
+        {"test9", {"3", "n4", "test10"}},
     };
     return table;
 }

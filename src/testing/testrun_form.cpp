@@ -85,14 +85,17 @@ void TForm1::RadioButton6DblClick() {
 
 void TForm1::leaveRunIfLeft() {
     // Another screen in front of the test screen ends the run (the settings screen only covers it).
-    if (!runActive_ || (Panel3->isVisible() && !Panel1->isVisible() && !Panel6->isVisible() && !Panel4->isVisible()))
+    if (!runActive_ ||
+        (Panel3->isVisible() && !Panel1->isVisible() && !Panel6->isVisible() && !Panel4->isVisible()))
         return;
     runActive_ = false;
     action("N0")->setVisible(true);
     action("Ni")->setVisible(true);
 }
 
-void TForm1::saveGrades() { accounts::saveGrades(signedInName_, grades_); }
+void TForm1::saveGrades() {
+    accounts::saveGrades(signedInName_, grades_);
+}
 
 void TForm1::FormClose() {
     if (saveAtClose_)

@@ -27,7 +27,8 @@ void AnswerButton::paintEvent(QPaintEvent*) {
     option.text.clear();
     const QRect indicator = style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, this);
     QStyleOptionButton ind = option;
-    ind.rect = QRect(indicator.left(), (height() - indicator.height()) / 2, indicator.width(), indicator.height());
+    ind.rect =
+        QRect(indicator.left(), (height() - indicator.height()) / 2, indicator.width(), indicator.height());
     style()->drawPrimitive(QStyle::PE_IndicatorRadioButton, &ind, &painter, this);
     const QRect textRect = rect().adjusted(indicator.right() + 10, 2, -4, -2);
     painter.setPen(palette().color(QPalette::WindowText));

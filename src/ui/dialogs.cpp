@@ -59,8 +59,12 @@ Answer show(QWidget* parent, BoxKind kind, const QString& text, bool withCancel)
 
 } // namespace
 
-void error(QWidget* parent, const QString& text) { show(parent, BoxKind::Error, text, false); }
-void information(QWidget* parent, const QString& text) { show(parent, BoxKind::Information, text, false); }
+void error(QWidget* parent, const QString& text) {
+    show(parent, BoxKind::Error, text, false);
+}
+void information(QWidget* parent, const QString& text) {
+    show(parent, BoxKind::Information, text, false);
+}
 Answer warningOkCancel(QWidget* parent, const QString& text) {
     return show(parent, BoxKind::Warning, text, true);
 }
@@ -81,11 +85,21 @@ QString openFile(QWidget* parent, const QString& caption) {
     return path;
 }
 
-void setTestMode(bool on) { state().on = on; }
-bool testMode() { return state().on; }
-void answerNextBox(Answer answer) { state().nextBox = answer; }
-void answerNextOpenFile(const QString& path) { state().nextFile = path; }
-const QList<ShownBox>& shownBoxes() { return state().shown; }
+void setTestMode(bool on) {
+    state().on = on;
+}
+bool testMode() {
+    return state().on;
+}
+void answerNextBox(Answer answer) {
+    state().nextBox = answer;
+}
+void answerNextOpenFile(const QString& path) {
+    state().nextFile = path;
+}
+const QList<ShownBox>& shownBoxes() {
+    return state().shown;
+}
 void resetTestState() {
     state().nextBox.reset();
     state().nextFile.reset();

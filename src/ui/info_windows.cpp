@@ -25,7 +25,9 @@ QLabel* put(QWidget* parent, const char* name, const QString& text, QPoint at, c
     return label;
 }
 
-QString u(const char* text) { return QString::fromUtf8(text); }
+QString u(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 } // namespace
 
@@ -62,7 +64,9 @@ TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
     connect(ok, &QPushButton::clicked, this, &TOKRightDlg::OKBtnClick);
 }
 
-void TOKRightDlg::OKBtnClick() { accept(); }
+void TOKRightDlg::OKBtnClick() {
+    accept();
+}
 
 void TOKRightDlg::keyPressEvent(QKeyEvent* event) {
     // The dialog has no cancel button, so Escape does nothing; Enter presses "Закрыть".
@@ -86,15 +90,16 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
     const QFont credit = look::font(look::kSerif, 19, true);
     const QColor red(0xFF, 0x00, 0x00);
     using namespace deployment;
-    auto* compiler = put(this, "Label2",
-                         u("Құрастырушы:\n") + u(kCompilerName) + u("\n") + u(kCompilerPosition), {24, 312},
-                         credit, red);
+    auto* compiler =
+        put(this, "Label2", u("Құрастырушы:\n") + u(kCompilerName) + u("\n") + u(kCompilerPosition),
+            {24, 312}, credit, red);
     compiler->setFixedWidth(399);
     compiler->setWordWrap(true);
     put(this, "Label1", u("Әзірлеуші: ") + u(kDeveloperName) + u(", ") + u(kDeveloperDepartment), {24, 384},
         credit, red);
     put(this, "Label4", u(kDeveloperPosition), {24, 408}, credit, red);
-    put(this, "Label3", u(kCity) + u(" — ") + u(kYear), {144, 456}, credit, palette().color(QPalette::WindowText));
+    put(this, "Label3", u(kCity) + u(" — ") + u(kYear), {144, 456}, credit,
+        palette().color(QPalette::WindowText));
 }
 
 } // namespace ortavia::ui

@@ -10,9 +10,12 @@
 namespace ortavia::ui::look {
 
 void installFontSubstitutes() {
-    QFont::insertSubstitutions(QString::fromLatin1(kSerif), {QStringLiteral("PT Serif"), QStringLiteral("DejaVu Serif")});
-    QFont::insertSubstitutions(QString::fromLatin1(kSansSerif), {QStringLiteral("PT Sans"), QStringLiteral("DejaVu Sans")});
-    QFont::insertSubstitutions(QString::fromLatin1(kArial), {QStringLiteral("PT Sans"), QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(QString::fromLatin1(kSerif),
+                               {QStringLiteral("PT Serif"), QStringLiteral("DejaVu Serif")});
+    QFont::insertSubstitutions(QString::fromLatin1(kSansSerif),
+                               {QStringLiteral("PT Sans"), QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(QString::fromLatin1(kArial),
+                               {QStringLiteral("PT Sans"), QStringLiteral("DejaVu Sans")});
 }
 
 QFont font(const char* family, int pixelSize, bool bold) {
@@ -43,8 +46,9 @@ void accent(QPushButton* button) {
 
 void flat(QPushButton* button) {
     button->setFlat(true);
-    button->setStyleSheet(QStringLiteral("QPushButton { border: 1px solid transparent; border-radius: 4px; }"
-                                         "QPushButton:hover { border-color: #1f3a5f; background: rgba(255,255,255,60); }"));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton { border: 1px solid transparent; border-radius: 4px; }"
+                       "QPushButton:hover { border-color: #1f3a5f; background: rgba(255,255,255,60); }"));
 }
 
 QIcon menuIcon(const docs::MenuEntry& entry) {

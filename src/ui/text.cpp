@@ -5,9 +5,13 @@
 
 namespace ortavia::ui {
 
-QString toQ(std::string_view codePageText) { return QString::fromStdString(cp::toUtf8(codePageText)); }
+QString toQ(std::string_view codePageText) {
+    return QString::fromStdString(cp::toUtf8(codePageText));
+}
 
-std::optional<std::string> tryFromQ(const QString& text) { return cp::fromUtf8(text.toStdString()); }
+std::optional<std::string> tryFromQ(const QString& text) {
+    return cp::fromUtf8(text.toStdString());
+}
 
 std::string fromQ(const QString& text) {
     std::optional<std::string> bytes = tryFromQ(text);

@@ -17,17 +17,17 @@
 
 #include "accounts/accounts.h"
 #include "docs/catalogue.h"
+#include "reports/report_form.h"
 #include "store/error.h"
 #include "store/store.h"
 #include "store/textfile.h"
+#include "testing/encipher_form.h"
 #include "ui/answer_button.h"
 #include "ui/components.h"
 #include "ui/dialogs.h"
+#include "ui/info_windows.h"
 #include "ui/look.h"
 #include "ui/text.h"
-#include "reports/report_form.h"
-#include "testing/encipher_form.h"
-#include "ui/info_windows.h"
 
 namespace ortavia::ui {
 namespace {
@@ -114,7 +114,9 @@ void TForm1::setWindows(TForm2* form2, TOKRightDlg* about, TOKRightDlg1* reportD
     authors_ = authors;
 }
 
-void TForm1::crypt(const std::string& text, int key, std::string& out) { store::crypt(text, key, out); }
+void TForm1::crypt(const std::string& text, int key, std::string& out) {
+    store::crypt(text, key, out);
+}
 
 void TForm1::guarded(const std::function<void()>& handler) {
     try {
@@ -274,7 +276,8 @@ void TForm1::buildTestScreen() {
         makeLabel(panel5, nullptr, QString::fromLatin1(letters[k - 1]), {16, 22 + 82 * (k - 1)},
                   look::font(look::kSerif, 24, true), look::kInk);
         button->setGeometry(52, 12 + 82 * (k - 1), 770, 72);
-        connect(button, &AnswerButton::doubleClicked, this, [this, k] { guarded([this, k] { RadioButtonDblClick(k); }); });
+        connect(button, &AnswerButton::doubleClicked, this,
+                [this, k] { guarded([this, k] { RadioButtonDblClick(k); }); });
     }
 }
 
@@ -301,8 +304,8 @@ void TForm1::buildProgress() {
         const int top = 82 + 36 * (k - 1);
         makeLabel(p, qPrintable(QStringLiteral("Label%1").arg(5 + k)), QStringLiteral("Тест №%1").arg(k),
                   {44, top}, row);
-        gradeLabels_[k - 1] = makeLabel(p, qPrintable(QStringLiteral("Label%1").arg(17 + k)), QString(),
-                                        {192, top}, row);
+        gradeLabels_[k - 1] =
+            makeLabel(p, qPrintable(QStringLiteral("Label%1").arg(17 + k)), QString(), {192, top}, row);
         gradeLabels_[k - 1]->setMinimumWidth(60);
     }
     for (int k = 11; k <= 12; ++k) {
@@ -310,8 +313,8 @@ void TForm1::buildProgress() {
         makeLabel(p, qPrintable(QStringLiteral("Label%1").arg(5 + k)), QStringLiteral("Тест №%1").arg(k),
                   {652, top}, row)
             ->setVisible(false);
-        gradeLabels_[k - 1] = makeLabel(p, qPrintable(QStringLiteral("Label%1").arg(17 + k)), QString(),
-                                        {784, top}, row);
+        gradeLabels_[k - 1] =
+            makeLabel(p, qPrintable(QStringLiteral("Label%1").arg(17 + k)), QString(), {784, top}, row);
         gradeLabels_[k - 1]->setVisible(false);
     }
     makeLabel(p, "Label35", QStringLiteral("Здесь дана только традиционная оценка!!!!"), {392, 104},
@@ -451,7 +454,8 @@ void TForm1::saveUserList() {
 
 void TForm1::loadSettings() {
     const std::vector<std::string> lines = textfile::readLines(accounts::kSettingsFile);
-    const accounts::Settings settings = accounts::parseSettings(lines.empty() ? std::string() : lines.front());
+    const accounts::Settings settings =
+        accounts::parseSettings(lines.empty() ? std::string() : lines.front());
     adminLogin_ = settings.login;
     adminPassword_ = settings.password;
     journalName_ = settings.journal;
@@ -487,22 +491,36 @@ void TForm1::closeEvent(QCloseEvent* event) {
     emit closed();
 }
 
-void TForm1::NeClick() { close(); }
+void TForm1::NeClick() {
+    close();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Screen commands
 
-void TForm1::NaFormuAvtorizaziiClick() { Panel4->setVisible(true); }
+void TForm1::NaFormuAvtorizaziiClick() {
+    Panel4->setVisible(true);
+}
 
-void TForm1::NtunClick() { showPanels({Panel7}, {Panel1, Panel2, Panel3, Panel4, Panel6}); }
+void TForm1::NtunClick() {
+    showPanels({Panel7}, {Panel1, Panel2, Panel3, Panel4, Panel6});
+}
 
-void TForm1::SpeedButton6Click() { showPanels({Panel1}, {Panel7}); }
+void TForm1::SpeedButton6Click() {
+    showPanels({Panel1}, {Panel7});
+}
 
-void TForm1::N17Click() { showPanels({Panel1}, {Panel7}); }
+void TForm1::N17Click() {
+    showPanels({Panel1}, {Panel7});
+}
 
-void TForm1::SpeedButton5Click() { showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6}); }
+void TForm1::SpeedButton5Click() {
+    showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
+}
 
-void TForm1::nredClick() { form2_->exec(); }
+void TForm1::nredClick() {
+    form2_->exec();
+}
 
 void TForm1::N26Click() {
     about_->setWindowTitle(QStringLiteral("О программе"));
@@ -515,6 +533,8 @@ void TForm1::N15Click() {
     authors_->activateWindow();
 }
 
-void TForm1::N40Click() { reportDialog_->exec(); }
+void TForm1::N40Click() {
+    reportDialog_->exec();
+}
 
 } // namespace ortavia::ui

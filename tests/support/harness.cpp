@@ -20,7 +20,8 @@ void copyTree(const QString& from, const QString& to, bool withDocuments) {
     while (it.hasNext()) {
         const QString source = it.next();
         const QString relative = QDir(from).relativeFilePath(source);
-        const bool document = relative.endsWith(QLatin1String(".htm")) || relative.endsWith(QLatin1String(".html")) ||
+        const bool document = relative.endsWith(QLatin1String(".htm")) ||
+                              relative.endsWith(QLatin1String(".html")) ||
                               relative.endsWith(QLatin1String(".css"));
         if (document && !withDocuments)
             continue;
@@ -39,7 +40,9 @@ CourseFolder::CourseFolder(bool withDocuments) : previous_(QDir::currentPath()) 
     QDir::setCurrent(dir_.path());
 }
 
-CourseFolder::~CourseFolder() { QDir::setCurrent(previous_); }
+CourseFolder::~CourseFolder() {
+    QDir::setCurrent(previous_);
+}
 
 void CourseFolder::write(const QString& relative, const QByteArray& bytes) const {
     QDir().mkpath(QFileInfo(file(relative)).absolutePath());
@@ -53,7 +56,9 @@ QByteArray CourseFolder::read(const QString& relative) const {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-bool CourseFolder::exists(const QString& relative) const { return QFileInfo::exists(file(relative)); }
+bool CourseFolder::exists(const QString& relative) const {
+    return QFileInfo::exists(file(relative));
+}
 
 Running::Running(bool closeTitle) {
     ui::dialogs::resetTestState();
@@ -63,9 +68,13 @@ Running::Running(bool closeTitle) {
     }
 }
 
-Running::~Running() { ui::dialogs::resetTestState(); }
+Running::~Running() {
+    ui::dialogs::resetTestState();
+}
 
-QAction* Running::action(const char* name) const { return control<QAction>(name); }
+QAction* Running::action(const char* name) const {
+    return control<QAction>(name);
+}
 
 QString Running::visibleScreen() const {
     for (const char* panel : {"Panel4", "Panel7", "Panel6", "Panel1", "Panel3", "Panel2"})
@@ -74,11 +83,17 @@ QString Running::visibleScreen() const {
     return {};
 }
 
-void Running::trigger(const char* name) const { action(name)->trigger(); }
+void Running::trigger(const char* name) const {
+    action(name)->trigger();
+}
 
-void Running::click(const char* name) const { control<QPushButton>(name)->click(); }
+void Running::click(const char* name) const {
+    control<QPushButton>(name)->click();
+}
 
-void Running::type(const char* edit, const QString& text) const { control<QLineEdit>(edit)->setText(text); }
+void Running::type(const char* edit, const QString& text) const {
+    control<QLineEdit>(edit)->setText(text);
+}
 
 void Running::registerUser(const QString& name, const QString& password) const {
     type("Edit2", name);
@@ -97,7 +112,9 @@ void Running::answer(int k) const {
     QTest::mouseDClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(20, button->height() / 2));
 }
 
-std::string cp(const char* utf8) { return cp::fromUtf8(utf8).value(); }
+std::string cp(const char* utf8) {
+    return cp::fromUtf8(utf8).value();
+}
 
 void writeTest(const QString& testName, const std::vector<int>& rightAnswers, const std::string& count) {
     const std::string name = testName.toStdString();
@@ -106,8 +123,9 @@ void writeTest(const QString& testName, const std::vector<int>& rightAnswers, co
         const std::string section = std::to_string(i + 1);
         batch.write(section, "q", "Question " + section);
         for (int k = 1; k <= 5; ++k)
-            batch.write(section, "a" + std::to_string(k), std::string(1, char('A' + k - 1)) + ") answer " +
-                                                             std::to_string(k) + " of " + section);
+            batch.write(section, "a" + std::to_string(k),
+                        std::string(1, char('A' + k - 1)) + ") answer " + std::to_string(k) + " of " +
+                            section);
         batch.write(section, "ap", std::to_string(rightAnswers[i]));
     }
     batch.write("inf", "vsego", count.empty() ? std::to_string(rightAnswers.size()) : count);
@@ -119,6 +137,8 @@ QString lastBoxText() {
     return boxes.isEmpty() ? QString() : boxes.back().text;
 }
 
-int boxCount() { return static_cast<int>(ui::dialogs::shownBoxes().size()); }
+int boxCount() {
+    return static_cast<int>(ui::dialogs::shownBoxes().size());
+}
 
 } // namespace ortavia::testsupport

@@ -16,9 +16,9 @@
 #include "app/tform3.h"
 #include "reports/report_form.h"
 #include "testing/encipher_form.h"
-#include "ui/info_windows.h"
 #include "ui/components.h"
 #include "ui/dialogs.h"
+#include "ui/info_windows.h"
 #include "ui/tform1.h"
 
 namespace ortavia::testsupport {
@@ -81,7 +81,7 @@ int boxCount();
 
 // main() of a window test: the application prepared like the program's, message boxes answered
 // by the test.
-#define ORTAVIA_TEST_MAIN(TestClass)                                                                          \
+#define ORTAVIA_TEST_MAIN(TestClass)                                                                         \
     int main(int argc, char** argv) {                                                                        \
         ortavia::ui::prepareApplication();                                                                   \
         QApplication app(argc, argv);                                                                        \
