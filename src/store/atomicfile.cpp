@@ -174,10 +174,6 @@ bool isReadOnly(const std::string& realPath, unsigned mode) {
     return geteuid() != 0 && faccessat(AT_FDCWD, realPath.c_str(), W_OK, AT_EACCESS) != 0;
 }
 
-void throwUnableToWrite(std::string_view formedPath) {
-    throw Error("Unable to write to " + fsys::displayName(formedPath));
-}
-
 void update(std::string_view formedPath, Missing missing,
             const std::function<std::optional<std::string>(const std::string* old)>& change) {
     const std::string real = fsys::resolve(formedPath);

@@ -31,6 +31,4 @@ enum class Missing { Create, Leave };
 void update(std::string_view formedPath, Missing missing,
             const std::function<std::optional<std::string>(const std::string* old)>& change);
 
-[[noreturn]] void throwUnableToWrite(std::string_view formedPath);
-
 } // namespace ortavia::atomicfile

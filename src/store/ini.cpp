@@ -240,6 +240,8 @@ std::string read(std::string_view path, std::string_view section, std::string_vi
     return readFrom(content.value_or(std::string_view()), section, key, def);
 }
 
+// A write always replaces the file, even with an equal copy, so that writing into a file that may
+// not be written fails in every case; an erase that finds nothing to erase leaves the file alone.
 void write(std::string_view path, std::string_view section, std::string_view key, std::string_view value) {
     atomicfile::update(
         path, atomicfile::Missing::Create, [&](const std::string* old) -> std::optional<std::string> {

@@ -11,7 +11,8 @@
 namespace ortavia::testing {
 
 std::string testFileName(std::string_view testName) {
-    return "\\data\\tests\\" + std::string(testName) + ".ini";
+    std::string name = "\\data\\tests\\";
+    return name.append(testName).append(".ini");
 }
 
 std::string question(std::string_view testName, int n) {
