@@ -15,13 +15,6 @@ namespace {
 
 const QString kRefused = QStringLiteral("Проверьте правильность имени и пароля!");
 
-std::vector<std::string> itemsOf(const QComboBox* box) {
-    std::vector<std::string> items;
-    for (int i = 0; i < box->count(); ++i)
-        items.push_back(fromQ(box->itemText(i)));
-    return items;
-}
-
 } // namespace
 
 void TForm1::SpeedButton1Click() {
@@ -39,12 +32,13 @@ void TForm1::SpeedButton1Click() {
         return;
     }
     signedInName_ = *name;
-    if (const auto refusal = accounts::registrationRefusal(*name, itemsOf(ComboBox1), adminLogin_)) {
+    if (const auto refusal = accounts::registrationRefusal(*name, users_, adminLogin_)) {
         dialogs::error(this, QString::fromStdString(*refusal));
         return;
     }
     // The whole record first, then the list: a failure leaves no record or a whole one.
     accounts::writeNewRecord(*name, *password);
+    users_.push_back(*name);
     ComboBox1->addItem(toQ(*name));
     saveUserList();
     dialogs::information(this, QStringLiteral("Пользователь зарегистрирован.Нажмите \"Далее>>\""));
@@ -92,9 +86,11 @@ void TForm1::SpeedButton2Click() {
         return;
     }
     store::erase(name, accounts::kRecords);
-    const int index = accounts::findUser(itemsOf(ComboBox1), name);
-    if (index >= 0)
+    const int index = accounts::findUser(users_, name);
+    if (index >= 0) {
+        users_.erase(users_.begin() + index);
         ComboBox1->removeItem(index);
+    }
     saveUserList();
 }
 

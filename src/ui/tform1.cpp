@@ -439,17 +439,14 @@ void TForm1::FormShow() {
 
 void TForm1::loadUserList() {
     // A fresh installation has no user list yet: that is an empty list.
-    const std::vector<std::string> names = textfile::readLinesIfExists(accounts::kUserList);
+    users_ = textfile::readLinesIfExists(accounts::kUserList);
     ComboBox1->clear();
-    for (const std::string& n : names)
+    for (const std::string& n : users_)
         ComboBox1->addItem(toQ(n));
 }
 
 void TForm1::saveUserList() {
-    std::vector<std::string> names;
-    for (int i = 0; i < ComboBox1->count(); ++i)
-        names.push_back(fromQ(ComboBox1->itemText(i)));
-    textfile::replace(accounts::kUserList, textfile::joinLines(names));
+    textfile::replace(accounts::kUserList, textfile::joinLines(users_));
 }
 
 void TForm1::loadSettings() {

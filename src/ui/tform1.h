@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 class QAction;
 class QComboBox;
@@ -149,6 +150,7 @@ private:
     QPushButton* Button2 = nullptr;
 
     std::map<QAction*, std::function<void()>> commands_;
+    std::vector<std::string> users_; // the items of ComboBox1 in the code page, in the same order
 
     TForm2* form2_ = nullptr;
     TOKRightDlg* about_ = nullptr;
