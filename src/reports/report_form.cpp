@@ -1,15 +1,233 @@
 #include "reports/report_form.h"
 
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyledItemDelegate>
+#include <QToolBar>
+#include <optional>
+
+#include "accounts/accounts.h"
+#include "store/textfile.h"
+#include "ui/dialogs.h"
+#include "ui/look.h"
+#include "ui/text.h"
 #include "ui/tform1.h"
 
 namespace ortavia::ui {
+namespace {
 
-TForm4::TForm4(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("Form4")); }
+// Items of the user list drawn 20 pixels high.
+class ItemHeight : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), 20};
+    }
+};
+
+// Runs a handler as an event would: an error ends it and is shown in an error box.
+template <typename Handler> void guarded(QWidget* window, Handler&& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        dialogs::error(window, QString::fromUtf8(e.what()));
+    }
+}
+
+QString suggestedPdfName(const QString& userName) {
+    QString name = userName.trimmed();
+    for (QChar& c : name)
+        if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c == QLatin1Char(':') ||
+            c.category() == QChar::Other_Control)
+            c = QLatin1Char('_');
+    const QString file = name.isEmpty() ? QStringLiteral("Отчет о пользователе.pdf")
+                                        : QStringLiteral("Отчет о пользователе - %1.pdf").arg(name);
+    return QDir::home().filePath(file);
+}
+
+void exportPdf(const reports::UserReport& report, QWidget* parent) {
+    const QString path = savefile::ask(parent, QStringLiteral("Сохранить отчет в файл PDF"),
+                                       suggestedPdfName(report.userName), QStringLiteral("PDF (*.pdf)"));
+    if (path.isEmpty())
+        return;
+    guarded(parent, [&] { reports::writeReportPdf(report, path); });
+}
+
+struct SaveFileState {
+    std::optional<QString> next;
+    int asked = 0;
+};
+
+SaveFileState& saveFileState() {
+    static SaveFileState s;
+    return s;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// The report layout
+
+TForm4::Previewer TForm4::previewer = &TForm4::runPreview;
+
+TForm4::TForm4(QWidget* parent) : QWidget(parent) {
+    setObjectName(QStringLiteral("Form4"));
+}
+
+void TForm4::preview(QWidget* parent) {
+    previewer(QuickRep1, parent);
+}
+
+void TForm4::resetPreviewer() {
+    previewer = &TForm4::runPreview;
+}
+
+void TForm4::runPreview(const reports::UserReport& report, QWidget* parent) {
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setPageLayout(reports::reportPageLayout());
+    printer.setDocName(QStringLiteral("Отчет о пользователе"));
+    printer.setCreator(QStringLiteral("Ортавия"));
+
+    QPrintPreviewDialog dialog(&printer, parent);
+    dialog.setObjectName(QStringLiteral("ReportPreview"));
+    dialog.setWindowTitle(QStringLiteral("Отчет о пользователе: предварительный просмотр"));
+    QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&report](QPrinter* device) {
+        QPainter painter(device);
+        if (painter.isActive())
+            reports::paintReportPage(painter, report);
+    });
+    if (auto* bar = dialog.findChild<QToolBar*>()) {
+        bar->addSeparator();
+        QAction* pdf = bar->addAction(QStringLiteral("PDF…"));
+        pdf->setObjectName(QStringLiteral("SavePdf"));
+        pdf->setToolTip(QStringLiteral("Сохранить отчет в файл PDF"));
+        QObject::connect(pdf, &QAction::triggered, &dialog,
+                         [&report, &dialog] { exportPdf(report, &dialog); });
+    }
+    if (QScreen* screen = parent ? parent->screen() : dialog.screen()) {
+        const QRect room = screen->availableGeometry();
+        dialog.resize(qMin(860, room.width() - 40), qMin(1000, room.height() - 40));
+    }
+    dialog.exec();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The user report dialog
 
 TOKRightDlg1::TOKRightDlg1(TForm1* mainWindow, TForm4* report, QWidget* parent)
     : QDialog(parent), main_(mainWindow), report_(report) {
     setObjectName(QStringLiteral("OKRightDlg1"));
     setWindowTitle(QStringLiteral("Отчет по пользователю"));
+    setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(446, 184);
+    look::setBackground(this, look::kTeal);
+
+    auto* bevel = new QFrame(this);
+    bevel->setObjectName(QStringLiteral("Bevel1"));
+    bevel->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    bevel->setGeometry(8, 8, 281, 161);
+
+    Label1 = new QLabel(QStringLiteral("Выберите пользователя:"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setFont(look::font(look::kSansSerif, 13, true));
+    Label1->move(52, 42);
+    Label1->adjustSize();
+
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+    ComboBox1->setGeometry(50, 70, 191, 28);
+    ComboBox1->setFont(look::font(look::kSansSerif, 16, true));
+    ComboBox1->setEditable(true);
+    ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+    ComboBox1->setItemDelegate(new ItemHeight(ComboBox1));
+
+    const QFont buttonFont = look::font(look::kSansSerif, 13, true);
+    OKBtn = new QPushButton(QStringLiteral("OK"), this);
+    OKBtn->setObjectName(QStringLiteral("OKBtn"));
+    OKBtn->setGeometry(300, 8, 141, 57);
+    OKBtn->setFont(buttonFont);
+    OKBtn->setDefault(true);
+    CancelBtn = new QPushButton(QStringLiteral("Отмена"), this);
+    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
+    CancelBtn->setGeometry(300, 70, 141, 59);
+    CancelBtn->setFont(buttonFont);
+    CancelBtn->setAutoDefault(false);
+
+    connect(OKBtn, &QPushButton::clicked, this, [this] { guarded(this, [this] { OKBtnClick(); }); });
+    // Escape and the window frame's close box reject the dialog as well.
+    connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
 
+void TOKRightDlg1::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (QScreen* s = screen())
+        move(s->availableGeometry().center() -
+             QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    guarded(this, [this] { FormShow(); });
+    ComboBox1->setFocus();
+}
+
+void TOKRightDlg1::FormShow() {
+    // The text typed or chosen before stays in the edit field.
+    const QString kept = ComboBox1->currentText();
+    ComboBox1->clear();
+    // A fresh installation has no user list yet: that is an empty list.
+    for (const std::string& name : textfile::readLinesIfExists(accounts::kUserList))
+        ComboBox1->addItem(toQ(name));
+    ComboBox1->setCurrentIndex(ComboBox1->findText(kept, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    ComboBox1->setEditText(kept);
+}
+
+void TOKRightDlg1::OKBtnClick() {
+    main_->reportUserName = fromQ(ComboBox1->currentText());
+    reports::fillUserReport(report_->QuickRep1, main_->reportUserName);
+    report_->preview(this);
+    accept();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The save-file dialog
+
+namespace savefile {
+
+QString ask(QWidget* parent, const QString& caption, const QString& suggested, const QString& filter) {
+    SaveFileState& s = saveFileState();
+    ++s.asked;
+    QString path;
+    if (dialogs::testMode()) {
+        path = s.next.value_or(QString());
+        s.next.reset();
+    } else {
+        QFileDialog dialog(parent, caption, QFileInfo(suggested).absolutePath(), filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QFileInfo(suggested).suffix());
+        dialog.selectFile(QFileInfo(suggested).fileName());
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            path = dialog.selectedFiles().front();
+    }
+    return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+}
+
+void answerNext(const QString& path) {
+    saveFileState().next = path;
+}
+int askedCount() {
+    return saveFileState().asked;
+}
+void resetTestState() {
+    saveFileState() = {};
+}
+
+} // namespace savefile
 } // namespace ortavia::ui
