@@ -1,12 +1,214 @@
+// The test encipher tool window.
 #include "testing/encipher_form.h"
 
+#include <QEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
+
+#include "store/error.h"
+#include "store/fsys.h"
+#include "ui/dialogs.h"
+#include "ui/look.h"
+#include "ui/text.h"
 #include "ui/tform1.h"
 
 namespace ortavia::ui {
+namespace {
+
+namespace enc = testing::encipher;
+
+constexpr int kNotesShown = 10; // notes listed in the final message; the rest are counted
+
+QString u(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+QLineEdit* hiddenField(QWidget* parent, const char* name) {
+    auto* e = new QLineEdit(parent);
+    e->setObjectName(QString::fromLatin1(name));
+    e->setVisible(false);
+    return e;
+}
+
+QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& at, const QFont& font) {
+    auto* l = new QLabel(text, parent);
+    if (name)
+        l->setObjectName(QString::fromLatin1(name));
+    l->setFont(font);
+    QPalette p = l->palette();
+    p.setColor(QPalette::WindowText, Qt::white);
+    l->setPalette(p);
+    l->setGeometry(at);
+    return l;
+}
+
+} // namespace
 
 TForm2::TForm2(TForm1* mainWindow, QWidget* parent) : QDialog(parent), main_(mainWindow) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Шифрование тестовых вопросов"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setFixedSize(560, 290);
+
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setGeometry(0, 0, width(), height());
+    look::setBackground(panel, look::kTeal);
+
+    label(panel, "Label2", windowTitle(), {24, 14, 512, 28}, look::font(look::kSerif, 20, true));
+    label(panel, "Label3", QStringLiteral("Название теста:"), {24, 52, 512, 20},
+          look::font(look::kSansSerif, 13, true));
+    Edit9 = new QLineEdit(u(enc::kNameHint), panel);
+    Edit9->setObjectName(QStringLiteral("Edit9"));
+    Edit9->setGeometry(24, 74, 512, 26);
+    label(panel, "Label4", QStringLiteral("Файл вопросов:"), {24, 110, 512, 20},
+          look::font(look::kSansSerif, 13, true));
+    Edit10 = new QLineEdit(u(enc::kSourceHint), panel);
+    Edit10->setObjectName(QStringLiteral("Edit10"));
+    Edit10->setGeometry(24, 132, 512, 26);
+    Edit10->setReadOnly(true); // chosen through the open-file dialog only
+    Edit10->setCursor(Qt::PointingHandCursor);
+    Edit10->installEventFilter(this);
+
+    Label1 = label(panel, "Label1", QStringLiteral("Номера вопросов"), {24, 172, 512, 24},
+                   look::font(look::kSansSerif, 15, true));
+
+    Button1 = new QPushButton(QStringLiteral("Зашифровать"), panel);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setGeometry(24, 224, 160, 36);
+    look::accent(Button1);
+    Button2 = new QPushButton(QStringLiteral("Выход"), panel);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    Button2->setGeometry(376, 224, 160, 36);
+    Button1->setAutoDefault(false);
+    Button2->setAutoDefault(false);
+
+    // The working values, carried from one conversion to the next.
+    Edit1 = hiddenField(panel, "Edit1");
+    Edit2 = hiddenField(panel, "Edit2");
+    Edit3 = hiddenField(panel, "Edit3");
+    Edit4 = hiddenField(panel, "Edit4");
+    Edit5 = hiddenField(panel, "Edit5");
+    Edit6 = hiddenField(panel, "Edit6");
+    Edit7 = hiddenField(panel, "Edit7");
+    Edit8 = hiddenField(panel, "Edit8");
+    showWorking();
+
+    connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
+}
+
+void TForm2::guarded(const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const Error& e) {
+        dialogs::error(this, QString::fromUtf8(e.what()));
+    } catch (const std::exception& e) {
+        dialogs::error(this,
+                       QStringLiteral("Внутренняя ошибка программы: %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    if (QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+    guarded([this] { FormShow(); });
+}
+
+void TForm2::done(int result) {
+    if (isVisible())
+        guarded([this] { FormClose(); });
+    QDialog::done(result);
+}
+
+bool TForm2::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Edit10) {
+        const bool click = event->type() == QEvent::MouseButtonRelease &&
+                           static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton;
+        const bool key =
+            event->type() == QEvent::KeyPress && (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space ||
+                                                  static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                                                  static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter);
+        if (click || key) {
+            guarded([this] { Edit10Click(); });
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TForm2::FormShow() {
+    remembered_ = fsys::currentDirectory();
+}
+
+void TForm2::FormClose() {
+    if (remembered_.empty())
+        return;
+    if (!fsys::setCurrentDirectory(remembered_))
+        throw Error("Не удалось вернуться в папку курса \"" + fsys::displayName(remembered_) +
+                    "\": главное окно не найдёт свои документы и тесты. Перезапустите программу.");
+}
+
+void TForm2::Edit10Click() {
+    const QString path = dialogs::openFile(this, QStringLiteral("Выберите файл вопросов"));
+    if (!path.isEmpty())
+        Edit10->setText(path);
+}
+
+void TForm2::Button1Click() {
+    const std::optional<std::string> name = tryFromQ(Edit9->text());
+    if (!name)
+        throw Error("Название теста «" + Edit9->text().toStdString() +
+                    "» содержит символы, которых нет в кодовой странице курса. Введите простое имя файла, "
+                    "например Test1.");
+    if (std::string why = enc::nameRefusal(*name); !why.empty())
+        throw Error(why);
+    const QString sourceText = Edit10->text();
+    if (sourceText.isEmpty() || sourceText == u(enc::kSourceHint))
+        throw Error("Файл вопросов не выбран: щёлкните по полю файла и выберите его.");
+    const std::optional<std::string> source = tryFromQ(sourceText);
+    if (!source)
+        throw Error("Путь к файлу вопросов \"" + sourceText.toStdString() +
+                    "\" содержит символы, которых нет в кодовой странице курса. Переместите файл в другую "
+                    "папку или переименуйте его.");
+
+    const enc::Outcome out = enc::encipherFile(*source, *name, working_);
+    showWorking();
+    Label1->setText(QStringLiteral("Вопрос №%1").arg(out.result.questions));
+
+    QString text = QStringLiteral("Создание тестов успешно завершено.\n\nВопросов: %1.\nФайл теста: %2")
+                       .arg(out.result.questions)
+                       .arg(QString::fromStdString(out.outputPath));
+    const auto& notes = out.result.notes;
+    if (!notes.empty()) {
+        text += QStringLiteral("\n\nЗамечания:");
+        for (std::size_t i = 0; i < notes.size() && i < static_cast<std::size_t>(kNotesShown); ++i)
+            text += QStringLiteral("\n• ") + QString::fromStdString(notes[i].text);
+        if (notes.size() > static_cast<std::size_t>(kNotesShown))
+            text += QStringLiteral("\n… и ещё %1.").arg(notes.size() - kNotesShown);
+    }
+    dialogs::information(this, text);
+}
+
+void TForm2::Button2Click() {
+    close();
+}
+
+void TForm2::showWorking() {
+    Edit1->setText(toQ(working_.question));
+    QLineEdit* answers[] = {Edit2, Edit3, Edit4, Edit5, Edit6};
+    for (std::size_t k = 0; k < 5; ++k)
+        answers[k]->setText(toQ(working_.answers[k]));
+    Edit7->setText(toQ(working_.right));
+    Edit8->setText(toQ(working_.number));
 }
 
 } // namespace ortavia::ui

@@ -1,6 +1,16 @@
 #pragma once
-// The test encipher tool: turns a plain question file into an enciphered test file.
+// The test encipher tool: turns a plain question file into an enciphered test file. A borderless
+// modal window, created once at start-up and only hidden between uses, so that its fields and
+// working values keep their content from one use to the next while the program runs.
 #include <QDialog>
+#include <functional>
+#include <string>
+
+#include "testing/encipher.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
 
 namespace ortavia::ui {
 
@@ -11,8 +21,44 @@ class TForm2 : public QDialog {
 public:
     explicit TForm2(TForm1* mainWindow, QWidget* parent = nullptr);
 
+    // Handlers of the window and its controls.
+    void FormShow();
+    void FormClose();
+    void Edit10Click();
+    void Button1Click();
+    void Button2Click();
+
+    // The working values carried from one conversion to the next (mirrored in Edit1 ... Edit8).
+    const testing::encipher::Working& working() const { return working_; }
+
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
-    TForm1* main_;
+    // Runs a handler as an event would: an error ends it and is shown in an error box.
+    void guarded(const std::function<void()>& handler);
+    void showWorking();
+
+    [[maybe_unused]] TForm1* main_; // the main window, whose relative paths the closing restores
+    QLineEdit* Edit1 = nullptr;
+    QLineEdit* Edit2 = nullptr;
+    QLineEdit* Edit3 = nullptr;
+    QLineEdit* Edit4 = nullptr;
+    QLineEdit* Edit5 = nullptr;
+    QLineEdit* Edit6 = nullptr;
+    QLineEdit* Edit7 = nullptr;
+    QLineEdit* Edit8 = nullptr;
+    QLineEdit* Edit9 = nullptr;
+    QLineEdit* Edit10 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    testing::encipher::Working working_;
+    std::string remembered_; // the current directory when the window was shown
 };
 
 } // namespace ortavia::ui

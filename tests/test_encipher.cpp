@@ -1,0 +1,432 @@
+// The test encipher tool's conversion: the source line rules, the working values carried from
+// question to question and across conversions, the refusals, the atomic output write and its
+// equivalence with the one-by-one writes, and the reading back of a test file.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <random>
+#include <sys/stat.h>
+
+#include "store/codepage.h"
+#include "store/error.h"
+#include "store/fsys.h"
+#include "store/ini.h"
+#include "store/store.h"
+#include "store/textfile.h"
+#include "testing/encipher.h"
+
+using namespace ortavia;
+namespace enc = testing::encipher;
+
+namespace {
+
+std::string cpt(const char* utf8) {
+    return cp::fromUtf8(utf8).value();
+}
+
+std::vector<std::string> lines(std::initializer_list<const char*> utf8) {
+    std::vector<std::string> out;
+    for (const char* l : utf8)
+        out.push_back(cpt(l));
+    return out;
+}
+
+// A temporary folder as the current directory.
+class Folder {
+public:
+    Folder() : previous_(QDir::currentPath()) {
+        if (!dir_.isValid() || !QDir::setCurrent(dir_.path()))
+            qFatal("no temporary folder");
+    }
+    ~Folder() { QDir::setCurrent(previous_); }
+    QString file(const QString& name) const { return dir_.filePath(name); }
+    std::string cpFile(const char* name) const { return fsys::currentDirectory() + "/" + name; }
+    QByteArray read(const QString& name) const {
+        QFile f(file(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    void write(const QString& name, const QByteArray& bytes) const {
+        QFile f(file(name));
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
+            qFatal("cannot write fixture");
+    }
+
+private:
+    QTemporaryDir dir_;
+    QString previous_;
+};
+
+QByteArray bytes(const std::string& s) {
+    return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The content the one-by-one writes give, applied to content as the store's writes do.
+std::string foldOneByOne(std::string content, const std::vector<enc::Write>& writes) {
+    for (const enc::Write& w : writes)
+        content = ini::writeInto(content, w.section, w.key, store::crypt(w.value));
+    return content;
+}
+
+// A source of five-answer questions with the given right letters.
+std::vector<std::string> simpleSource(const std::string& letters, bool separators = true) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < letters.size(); ++i) {
+        out.push_back("Question " + std::to_string(i + 1) + "?");
+        for (char c = 'A'; c <= 'E'; ++c)
+            out.push_back(std::string(1, c) + ") answer " + c + std::to_string(i + 1) +
+                          (c == letters[i] ? "*" : ""));
+        if (separators)
+            out.push_back(std::string(enc::kSeparator));
+    }
+    return out;
+}
+
+std::string plainValue(const std::string& section, const char* key) {
+    return store::read(section, key, "\\T.ini");
+}
+
+} // namespace
+
+class EncipherTest : public QObject {
+    Q_OBJECT
+private slots:
+    void lineKinds() {
+        using K = enc::LineKind;
+        QCOMPARE(enc::kindOf(""), K::Empty);
+        QCOMPARE(enc::kindOf("A) yes"), K::Answer);
+        QCOMPARE(enc::kindOf("E)"), K::Answer);
+        QCOMPARE(enc::kindOf("F) no"), K::Question);
+        QCOMPARE(enc::kindOf("a) lower case"), K::Question);
+        QCOMPARE(enc::kindOf(cpt("А) кириллица")), K::Question); // Cyrillic capital A
+        QCOMPARE(enc::kindOf("A"), K::Question);
+        QCOMPARE(enc::kindOf("A ) blank"), K::Question);
+        QCOMPARE(enc::kindOf("********"), K::Separator);
+        QCOMPARE(enc::kindOf("*********"), K::Question);
+        QCOMPARE(enc::kindOf("******** "), K::Question);
+        QCOMPARE(enc::kindOf(" "), K::Question);
+    }
+
+    void everyQuestionIsWrittenAndAsked() {
+        enc::Working w;
+        const enc::Result r = enc::convert(simpleSource("BDAEC"), w);
+        QCOMPARE(r.questions, 5);
+        QCOMPARE(r.sections.size(), std::size_t(5));
+        const std::vector<enc::Write> writes = enc::batchWrites(r);
+        QCOMPARE(writes.back(), (enc::Write{"inf", "vsego", "5"})); // the number of question lines
+        QCOMPARE(r.sections[4][0], std::string("Question 5?"));
+        QCOMPARE(r.sections[4][6], std::string("3"));
+        QCOMPARE(r.sections[0][6], std::string("2"));
+        QCOMPARE(w.number, std::string("5"));
+        QVERIFY(r.notes.empty());
+    }
+
+    void starredAnswerBecomesBlankAndSetsTheDigit() {
+        enc::Working w;
+        const enc::Result r = enc::convert(lines({"Q", "A) a", "B) b", "C) c*", "D) d", "E) e"}), w);
+        QCOMPARE(r.sections[0][3], std::string("C) c ")); // a3, the star shown as a blank
+        QCOMPARE(r.sections[0][6], std::string("3"));
+        QCOMPARE(w.answers[2], std::string("C) c "));
+    }
+
+    void missingAnswerKeepsThePreviousQuestions() {
+        enc::Working w;
+        const enc::Result r = enc::convert(lines({"Q1", "A) a1", "B) b1*", "C) c1", "D) d1", "E) e1", "Q2",
+                                                  "A) a2*", "B) b2", "C) c2", "D) d2"}),
+                                           w);
+        QCOMPARE(r.sections[1][5], std::string("E) e1")); // a5 of question 2
+        QCOMPARE(r.sections[1][6], std::string("1"));
+        QCOMPARE(r.notes.size(), std::size_t(1));
+        QVERIFY(r.notes[0].text.find("E)") != std::string::npos);
+        QCOMPARE(r.notes[0].line, 7);
+    }
+
+    void missingMarkerKeepsThePreviousDigit() {
+        enc::Working w;
+        const enc::Result r = enc::convert(lines({"Q1", "A) a", "B) b", "C) c", "D) d*", "E) e", "Q2", "A) a",
+                                                  "B) b", "C) c", "D) d", "E) e"}),
+                                           w);
+        QCOMPARE(r.sections[1][6], std::string("4"));
+        QCOMPARE(r.notes.size(), std::size_t(1));
+    }
+
+    void emptyLinesAndSeparatorsChangeNothing() {
+        enc::Working w1, w2;
+        std::vector<std::string> plain = simpleSource("ABCDE", false);
+        std::vector<std::string> padded;
+        for (const std::string& l : plain) {
+            padded.push_back("");
+            padded.push_back(l);
+            padded.push_back(std::string(enc::kSeparator));
+        }
+        const enc::Result a = enc::convert(plain, w1);
+        const enc::Result b = enc::convert(padded, w2);
+        QCOMPARE(a.sections, b.sections);
+        QCOMPARE(w1, w2);
+        QCOMPARE(b.questions, 5);
+    }
+
+    void starBeforeATrailingBlankIsNoMarker() {
+        enc::Working w;
+        w.right = "5";
+        const enc::Result r = enc::convert(lines({"Q", "A) a* ", "B) b", "C) c", "D) d", "E) e"}), w);
+        QCOMPARE(r.sections[0][1], std::string("A) a* "));
+        QCOMPARE(r.sections[0][6], std::string("5"));
+        QVERIFY(!r.notes.empty());
+    }
+
+    void prefixesAreLatinCapitals() {
+        enc::Working w;
+        const enc::Result r = enc::convert(lines({"Q", "a) lower*", "А) кириллица"}), w);
+        QCOMPARE(r.questions, 3);
+        QCOMPARE(r.sections[1][0], std::string("a) lower*"));
+        QCOMPARE(r.sections[2][0], cpt("А) кириллица"));
+        QCOMPARE(w.right, std::string()); // "a" is no answer letter
+    }
+
+    void starredQuestionLineKeepsItsStar() {
+        enc::Working w;
+        const enc::Result r = enc::convert(lines({"Because?*", "A) a", "Bold question*"}), w);
+        QCOMPARE(r.sections[0][0], std::string("Because?*"));
+        QCOMPARE(r.sections[0][6], std::string("2")); // the first character "B" sets the digit
+        QCOMPARE(r.sections[1][0], std::string("Bold question*"));
+    }
+
+    void linesBeforeTheFirstQuestionWriteNothing() {
+        enc::Working w;
+        w.number = "7"; // left by an earlier conversion
+        const std::vector<std::string> src =
+            lines({"", "E) early*", "********", "Q", "A) a", "B) b", "C) c", "D) d"});
+        enc::Working copy = w;
+        const std::vector<enc::Write> seq = enc::writeSequence(src, copy);
+        for (const enc::Write& wr : seq)
+            QVERIFY(wr.section != "7");
+        QCOMPARE(seq.size(), std::size_t(5 * 7 + 1)); // lines 4 ... 8
+        QCOMPARE(seq.front().section, std::string("1"));
+        const enc::Result r = enc::convert(src, w);
+        QCOMPARE(r.sections[0][5], std::string("E) early ")); // the early answer goes to question 1
+        QCOMPARE(r.sections[0][6], std::string("5"));
+        QVERIFY(r.notes.front().text.find("до первого вопроса") != std::string::npos);
+    }
+
+    void workingValuesCarryAcrossConversions() {
+        Folder folder;
+        textfile::replace(folder.cpFile("one.txt"), textfile::joinLines(simpleSource("D")));
+        textfile::replace(folder.cpFile("two.txt"),
+                          textfile::joinLines(lines({"Second", "A) a2", "B) b2", "C) c2", "D) d2"})));
+        enc::Working w;
+        enc::encipherFile(folder.cpFile("one.txt"), "T", w);
+        const enc::Outcome o = enc::encipherFile(folder.cpFile("two.txt"), "T", w);
+        QCOMPARE(o.result.questions, 1);
+        QCOMPARE(plainValue("1", "q"), std::string("Second"));
+        QCOMPARE(plainValue("1", "a5"), std::string("E) answer E1"));
+        QCOMPARE(plainValue("1", "ap"), std::string("4"));
+        QCOMPARE(w.question, std::string("Second"));
+    }
+
+    void existingFileIsUpdatedInPlace() {
+        Folder folder;
+        textfile::replace(folder.cpFile("long.txt"), textfile::joinLines(simpleSource("ABCDE")));
+        textfile::replace(folder.cpFile("short.txt"), textfile::joinLines(simpleSource("EE")));
+        enc::Working w;
+        enc::encipherFile(folder.cpFile("long.txt"), "T", w);
+        enc::encipherFile(folder.cpFile("short.txt"), "T", w);
+        QCOMPARE(plainValue("inf", "vsego"), std::string("2"));
+        QCOMPARE(plainValue("2", "ap"), std::string("5"));
+        QCOMPARE(plainValue("3", "ap"), std::string("3")); // older sections remain, never asked
+        QVERIFY(enc::checkFile("\\T.ini").empty());
+    }
+
+    // The batch gives exactly the bytes of the one-by-one writes: on real files, and for many
+    // random sources over many starting contents.
+    void batchEqualsOneByOneOnFiles() {
+        Folder folder;
+        const std::vector<std::string> src =
+            lines({"E) before*", "", "Первый вопрос*", "A) а", "B) б*", "********", "C) в", "", "Второй",
+                   "A) x*", "D) y", "E) z", "Третий", "B) q", "B) r*"});
+        const std::string old =
+            "; comment\r\n[3]\r\nQ=old\r\nextra=1\r\n[inf]\r\nvsego=9\r\n[1]\r\nap=?\r\n[9]\r\nq=z";
+        for (bool existing : {false, true}) {
+            if (existing) {
+                folder.write("A.ini", bytes(old));
+                folder.write("B.ini", bytes(old));
+            }
+            enc::Working wa, wb;
+            wa.answers[4] = wb.answers[4] = "E) carried";
+            enc::writeOneByOne(enc::writeSequence(src, wa), "\\A.ini");
+            const enc::Result r = enc::convert(src, wb);
+            enc::writeBatch(enc::batchWrites(r), "\\B.ini");
+            QCOMPARE(wa, wb);
+            QVERIFY(!folder.read("A.ini").isEmpty());
+            QCOMPARE(folder.read("B.ini"), folder.read("A.ini"));
+        }
+    }
+
+    void batchEqualsOneByOneRandomly() {
+        std::mt19937 rng(20240611);
+        const std::vector<std::string> pool = {
+            "",      "********", "*********", "Question?", "Bquestion*", "Equestion*", "[1]",   "q=x",
+            " ",     "A) a",     "A) a*",     "B) b",      "B) b*",      "C) c",       "C) c*", "D) d",
+            "D) d*", "E) e",     "E) e*",     "E) e* ",    "a) x*",      "F) f*",      "A)",    "*"};
+        const std::vector<std::string> starts = {
+            "", "[1]\r\nq=a\r\na1=b\r\n", "[2]\nA5=x\n[1]\nap=1\n[inf]\nvsego=3",
+            "; c\r\n\r\n[ 1 ]\r\n  q = spaced\r\n[1]\r\nq=second\r\n[inf]\r\nVSEGO=1\r\n",
+            "garbage line\r\n[4]\r\nq=4\r\n"};
+        for (int round = 0; round < 300; ++round) {
+            std::vector<std::string> src;
+            const int n = static_cast<int>(rng() % 40);
+            for (int i = 0; i < n; ++i)
+                src.push_back(pool[rng() % pool.size()]);
+            enc::Working w;
+            for (std::string* v : {&w.question, &w.answers[0], &w.answers[4], &w.right, &w.number})
+                if (rng() % 2)
+                    *v = std::to_string(rng() % 5);
+            const std::string start = starts[rng() % starts.size()];
+            enc::Working a = w, b = w;
+            const std::string one = foldOneByOne(start, enc::writeSequence(src, a));
+            const std::string batch = foldOneByOne(start, enc::batchWrites(enc::convert(src, b)));
+            QVERIFY2(one == batch, qPrintable(QStringLiteral("round %1").arg(round)));
+            QCOMPARE(a, b);
+        }
+    }
+
+    void progressCountsQuestionLines() {
+        enc::Working w;
+        std::vector<int> seen;
+        enc::writeSequence(lines({"A) x", "Q1", "A) a", "Q2", ""}), w, [&](int c) { seen.push_back(c); });
+        QCOMPARE(seen, (std::vector<int>{0, 1, 1, 2, 2}));
+    }
+
+    void sourcesThatCannotBeConverted() {
+        QVERIFY(enc::sourceRefusal(simpleSource("A")).empty());
+        // Bytes whose cipher images are NUL, CR and LF.
+        for (char bad : {char(0x1E), char(0x13), char(0x14)}) {
+            std::vector<std::string> src = simpleSource("AB");
+            src[3].insert(2, 1, bad);
+            const std::string why = enc::sourceRefusal(src);
+            QVERIFY2(why.find("Строка 4") != std::string::npos, why.c_str());
+        }
+        QVERIFY(enc::sourceRefusal({}).find("нет ни одного вопроса") != std::string::npos);
+        QVERIFY(!enc::sourceRefusal(lines({"", "********", "A) a*"})).empty());
+        std::vector<std::string> src = simpleSource("A");
+        src[0] = std::string(2047, 'x');
+        QVERIFY(enc::sourceRefusal(src).empty());
+        src[0] += 'x';
+        QVERIFY(enc::sourceRefusal(src).find("2048") != std::string::npos);
+        // A file saved as UTF-8 instead of the course code page.
+        QVERIFY(enc::sourceRefusal({"Вопрос?", "A) да*"}).find("UTF-8") != std::string::npos);
+        QVERIFY(enc::sourceRefusal({"\xEF\xBB\xBFQuestion", "A) a*"}).find("UTF-8") != std::string::npos);
+        QVERIFY(enc::sourceRefusal(lines({"Вопрос?", "A) да*", "Қазақша сұрақ"})).empty());
+    }
+
+    void testNames() {
+        for (const char* good : {"Test1", "test10", "Тест 3", "a.b"})
+            QVERIFY2(enc::nameRefusal(cpt(good)).empty(), good);
+        for (const char* bad : {"", "   ", "../users", "..", ".", "a/b", "a\\b", "/abs", "users", "USERS",
+                                " Test1", "Test1 ", "Te\tst"})
+            QVERIFY2(!enc::nameRefusal(cpt(bad)).empty(), bad);
+        QVERIFY(!enc::nameRefusal(cpt(enc::kNameHint.data())).empty());
+        QCOMPARE(enc::outputFileName("Test3"), std::string("\\Test3.ini"));
+    }
+
+    void refusedConversionsChangeNothing() {
+        Folder folder;
+        textfile::replace(folder.cpFile("good.txt"), textfile::joinLines(simpleSource("ABC")));
+        std::vector<std::string> bad = simpleSource("CC");
+        bad[8] += '\x1E';
+        textfile::replace(folder.cpFile("bad.txt"), textfile::joinLines(bad));
+        enc::Working w;
+        enc::encipherFile(folder.cpFile("good.txt"), "T", w);
+        const QByteArray before = folder.read("T.ini");
+        const enc::Working kept = w;
+        for (auto [source, name] : {std::pair{"bad.txt", "T"}, std::pair{"missing.txt", "T"},
+                                    std::pair{"good.txt", "../T"}, std::pair{"good.txt", "users"}}) {
+            try {
+                enc::encipherFile(folder.cpFile(source), name, w);
+                QFAIL("no refusal");
+            } catch (const Error& e) {
+                QVERIFY(QString::fromUtf8(e.what()).size() > 10);
+            }
+            QCOMPARE(folder.read("T.ini"), before);
+            QCOMPARE(w, kept);
+        }
+        QVERIFY(!QFile::exists(folder.file("users.ini")));
+    }
+
+    void failedWriteLeavesTheOldFileWhole() {
+        Folder folder;
+        textfile::replace(folder.cpFile("a.txt"), textfile::joinLines(simpleSource("AB")));
+        textfile::replace(folder.cpFile("b.txt"), textfile::joinLines(simpleSource("EEEE")));
+        enc::Working w;
+        enc::encipherFile(folder.cpFile("a.txt"), "T", w);
+        const QByteArray before = folder.read("T.ini");
+        QVERIFY(::chmod(QFile::encodeName(folder.file("T.ini")).constData(), 0444) == 0);
+        const enc::Working kept = w;
+        try {
+            enc::encipherFile(folder.cpFile("b.txt"), "T", w);
+            QFAIL("the write did not fail");
+        } catch (const Error& e) {
+            const QString text = QString::fromUtf8(e.what());
+            QVERIFY2(text.contains(QStringLiteral("Прежний файл теста сохранён")), qPrintable(text));
+            QVERIFY(text.contains(folder.file("T.ini")));
+        }
+        QCOMPARE(folder.read("T.ini"), before);
+        QCOMPARE(w, kept);
+        ::chmod(QFile::encodeName(folder.file("T.ini")).constData(), 0644);
+    }
+
+    void readingBackASoundFile() {
+        Folder folder;
+        textfile::replace(folder.cpFile("s.txt"), textfile::joinLines(simpleSource("BCA")));
+        enc::Working w;
+        enc::encipherFile(folder.cpFile("s.txt"), "T", w);
+        enc::TestFile f;
+        QVERIFY(enc::checkFile("\\T.ini", &f).empty());
+        QVERIFY(f.exists);
+        QCOMPARE(f.count, 3);
+        QCOMPARE(f.questions.size(), std::size_t(3));
+        QCOMPARE(f.questions[2].right, std::string("1"));
+        QCOMPARE(f.questions[1].answers[2], std::string("C) answer C2 "));
+    }
+
+    void problemsOfATestFile() {
+        Folder folder;
+        const auto problems = [](const std::string& content) {
+            textfile::replace(fsys::currentDirectory() + "/P.ini", content);
+            return enc::checkFile("\\P.ini");
+        };
+        const auto has = [](const std::vector<std::string>& ps, const char* fragment) {
+            for (const std::string& p : ps)
+                if (p.find(fragment) != std::string::npos)
+                    return true;
+            return false;
+        };
+        const auto value = [](const std::string& plain) { return store::crypt(plain); };
+        std::string sound;
+        for (const char* k : {"q", "a1", "a2", "a3", "a4", "a5"})
+            sound += std::string(k) + "=" + value("text") + "\r\n";
+        const std::string one = "[1]\r\n" + sound + "ap=" + value("2") + "\r\n";
+        QVERIFY(problems(one + "[inf]\r\nvsego=" + value("1") + "\r\n").empty());
+        QVERIFY(has(problems(one), "vsego"));
+        QVERIFY(has(problems(one + "[inf]\r\nvsego=" + value("x1") + "\r\n"), "не целое"));
+        QVERIFY(has(problems(one + "[inf]\r\nvsego=" + value("0") + "\r\n"), "не меньше 1"));
+        QVERIFY(has(problems(one + "[inf]\r\nvsego=" + value("2") + "\r\n"), "Нет раздела [2]"));
+        QVERIFY(has(problems("[1]\r\n" + sound + "[inf]\r\nvsego=" + value("1") + "\r\n"), "нет ключа «ap»"));
+        for (const char* ap : {"6", "01", " 1", "", "0"})
+            QVERIFY2(has(problems("[1]\r\n" + sound + "ap=" + value(ap) + "\r\n[inf]\r\nvsego=" + value("1") +
+                                  "\r\n"),
+                         "ap ="),
+                     ap);
+        // A value of 2047 bytes is read whole; one more and it is cut.
+        const std::string head = "[inf]\r\nvsego=" + value("1") +
+                                 "\r\n[1]\r\na1=x\r\na2=x\r\na3=x\r\na4=x\r\na5=x\r\n"
+                                 "ap=" +
+                                 value("1") + "\r\nq=";
+        QVERIFY(problems(head + std::string(2047, 'x') + "\r\n").empty());
+        QVERIFY(has(problems(head + std::string(2048, 'x') + "\r\n"), "2048"));
+        QVERIFY(has(enc::checkFile("\\none.ini"), "не найден"));
+    }
+};
+
+QTEST_GUILESS_MAIN(EncipherTest)
+#include "test_encipher.moc"
