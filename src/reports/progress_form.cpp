@@ -31,8 +31,10 @@ void TForm1::ComboBox1Select() {
 
 void TForm1::completeUserName(const QString& typed) {
     // Typed text is completed to the first user whose name begins with it, letter case ignored;
-    // choosing a different user that way loads their grades at once.
-    if (typed.isEmpty())
+    // choosing a different user that way loads their grades at once. Deleting characters (the
+    // completed part among them) completes nothing, so that the typed text can be corrected.
+    const bool deleting = typed.size() < pickerText_.size() && pickerText_.startsWith(typed);
+    if (typed.isEmpty() || deleting)
         return;
     int found = -1;
     for (int i = 0; i < ComboBox1->count() && found < 0; ++i)

@@ -329,6 +329,9 @@ void TForm1::buildProgress() {
     });
     connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this,
             [this](const QString& typed) { guarded([this, &typed] { completeUserName(typed); }); });
+    // The text as it was before an edit (the edit is reported before the change).
+    connect(ComboBox1->lineEdit(), &QLineEdit::textChanged, this,
+            [this] { pickerText_ = ComboBox1->lineEdit()->text(); });
 }
 
 void TForm1::buildTextPage() {

@@ -174,6 +174,7 @@ private:
     std::string clickedAnswer_;
     bool runActive_ = false;
     int chosenUser_ = -1; // the item of ComboBox1 last chosen
+    QString pickerText_;  // the text of ComboBox1 before the edit being handled
     QUrl requestedUrl_;
 };
 

@@ -118,6 +118,7 @@ std::string cp(const char* utf8) {
 
 void writeTest(const QString& testName, const std::vector<int>& rightAnswers, const std::string& count) {
     const std::string name = testName.toStdString();
+    QFile::remove(QString::fromStdString(fsys::resolve(fsys::storePath(testing::testFileName(name)))));
     store::Batch batch(testing::testFileName(name));
     for (std::size_t i = 0; i < rightAnswers.size(); ++i) {
         const std::string section = std::to_string(i + 1);

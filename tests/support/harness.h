@@ -71,7 +71,7 @@ public:
 std::string cp(const char* utf8);
 
 // Writes the store's enciphered test file of a test with the given right answers (one per
-// question) and question count text.
+// question) and question count text, replacing any file of that name.
 void writeTest(const QString& testName, const std::vector<int>& rightAnswers, const std::string& count = {});
 
 QString lastBoxText();

@@ -1,0 +1,504 @@
+// Taking a test: the answer step, the grading scale, the grade array and its record, the journal
+// line, the topics opened, the progress screen and the administrator's user picker.
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <optional>
+
+#include "accounts/accounts.h"
+#include "store/codepage.h"
+#include "store/store.h"
+#include "support/harness.h"
+#include "testing/testing.h"
+#include "ui/answer_button.h"
+
+using namespace ortavia;
+using namespace ortavia::testsupport;
+
+namespace {
+
+const QString kJournal = QStringLiteral("journal.txt");
+
+bool enabled(const Running& run, const char* name) {
+    return ui::itemEnabled(run.action(name));
+}
+
+QString gradeLabel(const Running& run, int test) {
+    return run.control<QLabel>(qPrintable(QStringLiteral("Label%1").arg(17 + test)))->text();
+}
+
+QStringList journalLines(const CourseFolder& course) {
+    QStringList lines =
+        QString::fromStdString(cp::toUtf8(course.read(kJournal).toStdString())).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// A course with its test folder and a registered, signed-in student.
+struct Student {
+    CourseFolder course;
+    std::optional<Running> program; // ended early by tests that start the program again
+    Running& run;
+    explicit Student(const QString& name = QStringLiteral("Айгүл")) : run(start(name)) {}
+    Running& start(const QString& name) {
+        QDir().mkpath(course.file(QStringLiteral("data/tests")));
+        program.emplace();
+        program->registerUser(name, QStringLiteral("pw"));
+        program->signIn(name, QStringLiteral("pw"));
+        ui::dialogs::resetTestState();
+        return *program;
+    }
+};
+
+// Takes a test whose right answers are all 1, answering `right` of them rightly.
+void takeTest(const Running& run, const char* test, int count, int right) {
+    run.trigger(test);
+    QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3"));
+    for (int q = 1; q <= count; ++q)
+        run.answer(q <= right ? 1 : 2 + q % 4);
+}
+
+// Types text as a keyboard would, letter by letter (QTest::keyClicks knows only ASCII).
+void typeInto(QWidget* widget, const QString& text) {
+    for (const QChar ch : text) {
+        const auto key = Qt::Key(ch.toUpper().unicode());
+        QTest::sendKeyEvent(QTest::Press, widget, key, QString(ch), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, key, QString(ch), Qt::NoModifier);
+    }
+}
+
+std::string storedValue(const char* user, const char* key) {
+    return store::read(testsupport::cp(user), key, "\\users.ini");
+}
+
+} // namespace
+
+class TestRunTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { ui::dialogs::resetTestState(); }
+
+    void gradingScaleOfFiveAndSevenQuestions() {
+        Student s;
+        const std::vector<std::pair<int, std::vector<int>>> scales = {
+            {5, {1, 2, 3, 4, 5, 5}},       // right = 0 ... 5
+            {7, {1, 1, 2, 3, 3, 4, 5, 5}}, // right = 0 ... 7
+        };
+        int runs = 0;
+        for (const auto& [count, grades] : scales) {
+            writeTest(QStringLiteral("test1"), std::vector<int>(count, 1));
+            for (int right = 0; right <= count; ++right) {
+                takeTest(s.run, "test1", count, right);
+                const int grade = grades[right];
+                ++runs;
+                QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel2"));
+                QCOMPARE(int(s.run.main()->grades()[0]), grade);
+                QCOMPARE(gradeLabel(s.run, 1), QString::number(grade));
+                QCOMPARE(storedValue("Айгүл", "test1"), std::to_string(grade));
+                const QStringList lines = journalLines(s.course);
+                QCOMPARE(lines.size(), runs);
+                QVERIFY2(lines.back().endsWith(QStringLiteral(" | test1 | %1").arg(grade)),
+                         qPrintable(lines.back()));
+                s.run.click("SpeedButton4");
+            }
+        }
+        QCOMPARE(boxCount(), 0);
+    }
+
+    void answersCountOnlyOnADoubleClickOfTheRightButton() {
+        Student s;
+        writeTest(QStringLiteral("test1"), {3, 5, 2, 4, 1});
+        s.run.trigger("test1");
+        auto* memo = s.run.control<QPlainTextEdit>("Memo1");
+        QCOMPARE(memo->toPlainText(), QStringLiteral("Question 1"));
+        QCOMPARE(s.run.control<ui::AnswerButton>("RadioButton3")->text(), QStringLiteral("C) answer 3 of 1"));
+        // A single click only marks a button.
+        auto* third = s.run.control<ui::AnswerButton>("RadioButton3");
+        QTest::mouseClick(third, Qt::LeftButton, Qt::NoModifier, QPoint(20, third->height() / 2));
+        QCOMPARE(s.run.main()->questionNumber(), 1);
+        QCOMPARE(memo->toPlainText(), QStringLiteral("Question 1"));
+        s.run.answer(3); // right
+        QCOMPARE(s.run.main()->questionNumber(), 2);
+        QCOMPARE(memo->toPlainText(), QStringLiteral("Question 2"));
+        QCOMPARE(s.run.control<ui::AnswerButton>("RadioButton5")->text(), QStringLiteral("E) answer 5 of 2"));
+        s.run.answer(5); // right
+        s.run.answer(1);
+        s.run.answer(1);
+        s.run.answer(2); // 2 of 5: 40 %, grade 3
+        QCOMPARE(int(s.run.main()->grades()[0]), 3);
+        QVERIFY(!s.run.control<QWidget>("RadioButton6")->isVisibleTo(s.run.main()));
+    }
+
+    void runsAreIndependentAndRetakesReplaceTheGrade() {
+        Student s;
+        writeTest(QStringLiteral("test1"), {1, 1, 1, 1, 1});
+        writeTest(QStringLiteral("test2"), {1, 1, 1, 1, 1});
+        QVERIFY(!enabled(s.run, "test2"));
+        takeTest(s.run, "test1", 5, 5);
+        QCOMPARE(int(s.run.main()->grades()[0]), 5);
+        QVERIFY(enabled(s.run, "N2") && enabled(s.run, "test2"));
+        QVERIFY(!enabled(s.run, "N3"));
+        takeTest(s.run, "test2", 5, 0); // the count starts again at zero
+        QCOMPARE(int(s.run.main()->grades()[1]), 1);
+        QCOMPARE(int(s.run.main()->grades()[0]), 5);
+        QVERIFY(!enabled(s.run, "N3"));
+
+        // A failed retake stores the lower grade; the topic it opened stays open for this run.
+        takeTest(s.run, "test1", 5, 1);
+        QCOMPARE(int(s.run.main()->grades()[0]), 2);
+        QCOMPARE(storedValue("Айгүл", "test1"), std::string("2"));
+        QVERIFY(enabled(s.run, "N2") && enabled(s.run, "test2"));
+        QCOMPARE(journalLines(s.course).size(), 3);
+        // The same grade again is journalled again.
+        takeTest(s.run, "test1", 5, 1);
+        QCOMPARE(journalLines(s.course).size(), 4);
+
+        // The next sign-in locks it.
+        s.program.reset();
+        Running again;
+        again.signIn(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+        QVERIFY(!enabled(again, "N2") && !enabled(again, "test2"));
+        QCOMPARE(int(again.main()->grades()[1]), 1);
+    }
+
+    void testTenIsTheTenthEntry() {
+        CourseFolder course;
+        QDir().mkpath(course.file(QStringLiteral("data/tests")));
+        {
+            Running first;
+            first.registerUser(QStringLiteral("u"), QStringLiteral("pw"));
+        }
+        std::array<std::uint8_t, 12> passed{};
+        passed[8] = 4; // test 9 passed opens topic 10
+        accounts::saveGrades("u", passed);
+        Running run;
+        run.signIn(QStringLiteral("u"), QStringLiteral("pw"));
+        QVERIFY(enabled(run, "test10"));
+        writeTest(QStringLiteral("test10"), {2, 2, 2});
+        run.trigger("test10");
+        run.answer(2);
+        run.answer(2);
+        run.answer(1); // 2 of 3: 66.7 %, grade 4
+        QCOMPARE(int(run.main()->grades()[9]), 4);
+        QCOMPARE(int(run.main()->grades()[0]), 0);
+        QCOMPARE(gradeLabel(run, 10), QStringLiteral("4"));
+        QCOMPARE(store::read("u", "test10", "\\users.ini"), std::string("4"));
+        QCOMPARE(store::read("u", "test1", "\\users.ini"), std::string("0"));
+        QVERIFY(journalLines(course).back().endsWith(QStringLiteral("| test10 | 4")));
+    }
+
+    void journalLineHasTheSystemsTimeAndDate() {
+        Student s(QStringLiteral("Қанат Әлиев"));
+        QVERIFY(!s.course.exists(kJournal)); // created by the first finished run
+        writeTest(QStringLiteral("test1"), {1});
+        const QString dateBefore = QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat);
+        takeTest(s.run, "test1", 1, 1);
+        const QByteArray bytes = s.course.read(kJournal);
+        QVERIFY(bytes.endsWith("\r\n"));
+        QCOMPARE(bytes.count("\r\n"), 1);
+        const QStringList fields = journalLines(s.course).front().split(QStringLiteral(" | "));
+        QCOMPARE(fields.size(), 5);
+        QCOMPARE(fields[0], QStringLiteral("Қанат Әлиев"));
+        QString timeFormat = QLocale::system().timeFormat(QLocale::LongFormat);
+        timeFormat.remove(QLatin1Char('t'));
+        const QTime time = QLocale::system().toTime(fields[1], timeFormat.trimmed());
+        QVERIFY2(time.isValid(), qPrintable(fields[1]));
+        QVERIFY(qAbs(time.secsTo(QTime::currentTime())) < 60);
+        QVERIFY(!fields[1].endsWith(QLatin1Char(' ')));
+        QVERIFY(fields[2] == dateBefore ||
+                fields[2] == QLocale::system().toString(QDate::currentDate(), QLocale::ShortFormat));
+        QCOMPARE(fields[3], QStringLiteral("test1"));
+        QCOMPARE(fields[4], QStringLiteral("5"));
+    }
+
+    void journalFailureKeepsTheGradeForTheClose() {
+        CourseFolder course;
+        QDir().mkpath(course.file(QStringLiteral("data/tests")));
+        course.write(QStringLiteral("data/info/tumb.db"), "admin|admin|no such folder/journal.txt\r\n");
+        Running run;
+        run.registerUser(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+        run.signIn(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+        ui::dialogs::resetTestState();
+        writeTest(QStringLiteral("test1"), {1, 1, 1});
+        const QByteArray record = course.read(QStringLiteral("users.ini"));
+        takeTest(run, "test1", 3, 3);
+        QCOMPARE(boxCount(), 1);
+        QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Error);
+        QVERIFY2(lastBoxText().contains(QStringLiteral("no such folder/journal.txt")),
+                 qPrintable(lastBoxText()));
+        QCOMPARE(int(run.main()->grades()[0]), 5);
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3")); // the progress screen is not shown
+        QVERIFY(!enabled(run, "test2"));
+        QCOMPARE(course.read(QStringLiteral("users.ini")), record);
+        ui::dialogs::answerNextBox(ui::Answer::Ok);
+        run.main()->close();
+        QCOMPARE(storedValue("Айгүл", "test1"), std::string("5"));
+    }
+
+    void progressScreenAfterARunGivesTheMenusBackOnlyThroughBack() {
+        Student s;
+        writeTest(QStringLiteral("test1"), {4, 4, 4, 4, 4});
+        s.run.trigger("test1");
+        QVERIFY(!s.run.action("N0")->isVisible() && !s.run.action("Ni")->isVisible());
+        for (int q = 1; q <= 5; ++q)
+            s.run.answer(q == 5 ? 1 : 4); // 4 of 5: 80 %
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel2"));
+        QCOMPARE(s.run.control<QLabel>("Label5")->text(), QStringLiteral("Айгүл"));
+        QVERIFY(s.run.control<QComboBox>("ComboBox1")->isHidden());
+        QVERIFY(s.run.control<QLabel>("Label4")->isVisibleTo(s.run.main()));
+        QCOMPARE(gradeLabel(s.run, 1), QStringLiteral("5"));
+        for (int k = 2; k <= 10; ++k)
+            QCOMPARE(gradeLabel(s.run, k), QStringLiteral("0"));
+        for (const char* hidden : {"Label16", "Label17", "Label28", "Label29"})
+            QVERIFY2(!s.run.control<QLabel>(hidden)->isVisibleTo(s.run.main()), hidden);
+        QVERIFY(!s.run.action("N0")->isVisible() && !s.run.action("Ni")->isVisible());
+        // A document command shows the document, but the menus stay hidden.
+        s.run.trigger("N111");
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel1"));
+        QVERIFY(!s.run.action("N0")->isVisible() && !s.run.action("Ni")->isVisible());
+        s.run.trigger("Ni"); // hidden, yet enabled
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel2"));
+        s.run.click("SpeedButton4");
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel1"));
+        QVERIFY(s.run.action("N0")->isVisible() && s.run.action("Ni")->isVisible());
+    }
+
+    void missingTestFileIsRefused() {
+        Student s;
+        QVERIFY(QFile::remove(s.course.file(QStringLiteral("data/tests/test1.ini"))));
+        s.run.trigger("test1");
+        QCOMPARE(boxCount(), 1);
+        QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Error);
+        QVERIFY2(lastBoxText().contains(QStringLiteral("test1.ini")), qPrintable(lastBoxText()));
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel1"));
+        QVERIFY(s.run.action("N0")->isVisible() && s.run.action("Ni")->isVisible());
+        QVERIFY(!s.run.main()->runActive());
+        QVERIFY(!s.course.exists(kJournal));
+    }
+
+    void unsoundQuestionCountNeverGrades() {
+        Student s;
+        const QByteArray record = s.course.read(QStringLiteral("users.ini"));
+        for (const char* count : {"0", "-3", "abc", "2.5"}) {
+            ui::dialogs::resetTestState();
+            writeTest(QStringLiteral("test1"), {1, 1}, count);
+            s.run.trigger("test1");
+            QCOMPARE(boxCount(), 1);
+            QVERIFY2(!lastBoxText().isEmpty(), count);
+            QVERIFY2(s.run.visibleScreen() == QStringLiteral("Panel1"), count);
+            QVERIFY(!s.run.main()->runActive());
+        }
+        // A count that goes bad during the run stops every answer step.
+        ui::dialogs::resetTestState();
+        writeTest(QStringLiteral("test1"), {1, 1});
+        s.run.trigger("test1");
+        QCOMPARE(boxCount(), 0);
+        s.run.answer(1);
+        writeTest(QStringLiteral("test1"), {1, 1}, "0");
+        s.run.answer(1);
+        s.run.answer(1);
+        QCOMPARE(boxCount(), 2);
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel3"));
+        QCOMPARE(int(s.run.main()->grades()[0]), 1); // as a new record holds it
+        QVERIFY(!s.course.exists(kJournal));
+        QCOMPARE(s.course.read(QStringLiteral("users.ini")), record);
+        // The student leaves through another command and has the menus back.
+        s.run.trigger("N111");
+        QVERIFY(s.run.action("N0")->isVisible() && s.run.action("Ni")->isVisible());
+    }
+
+    void leavingTheTestScreenAbandonsTheRun() {
+        Student s;
+        writeTest(QStringLiteral("test1"), {1, 1, 1});
+        for (const char* leave : {"N111", "N11", "N17"}) {
+            s.run.trigger("test1");
+            s.run.answer(1);
+            s.run.answer(1);
+            s.run.trigger(leave);
+            QVERIFY2(s.run.visibleScreen() != QStringLiteral("Panel3"), leave);
+            QVERIFY2(s.run.action("N0")->isVisible() && s.run.action("Ni")->isVisible(), leave);
+            QVERIFY(!s.run.main()->runActive());
+            s.run.main()->RadioButtonDblClick(1); // an answer after leaving counts for nothing
+            QCOMPARE(int(s.run.main()->grades()[0]), 1);
+        }
+        QVERIFY(!s.course.exists(kJournal));
+        // The author window and a cancelled exit leave the test screen where it is: the run goes on.
+        s.run.trigger("test1");
+        s.run.trigger("N15");
+        ui::dialogs::answerNextBox(ui::Answer::Cancel);
+        s.run.trigger("Ne");
+        QVERIFY(s.run.main()->isVisible());
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel3"));
+        QVERIFY(s.run.main()->runActive());
+        for (int q = 1; q <= 3; ++q)
+            s.run.answer(1);
+        QCOMPARE(int(s.run.main()->grades()[0]), 5);
+        QCOMPARE(journalLines(s.course).size(), 1);
+    }
+
+    void settingsScreenAbandonsARun() {
+        CourseFolder course;
+        QDir().mkpath(course.file(QStringLiteral("data/tests")));
+        writeTest(QStringLiteral("test3"), {2, 2});
+        Running admin;
+        admin.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        admin.trigger("test3");
+        admin.answer(2);
+        admin.trigger("Ntun");
+        QCOMPARE(admin.visibleScreen(), QStringLiteral("Panel7"));
+        QVERIFY(!admin.control<QWidget>("Panel3")->isVisibleTo(admin.main()));
+        QVERIFY(!admin.main()->runActive());
+        QVERIFY(admin.action("N0")->isVisible() && admin.action("Ni")->isVisible());
+        admin.click("SpeedButton6"); // back from the settings goes to the viewer
+        QCOMPARE(admin.visibleScreen(), QStringLiteral("Panel1"));
+        QCOMPARE(int(admin.main()->grades()[2]), 0);
+    }
+
+    void administratorChoosesStudentsByTyping() {
+        CourseFolder course;
+        {
+            Running reg;
+            for (const char* name : {"Айгүл", "Асқар", "Әлия"})
+                reg.registerUser(QString::fromUtf8(name), QStringLiteral("pw"));
+        }
+        std::array<std::uint8_t, 12> a{}, b{}, c{};
+        a[2] = 4;
+        b[0] = 5;
+        b[9] = 3;
+        c[4] = 2;
+        accounts::saveGrades(testsupport::cp("Айгүл"), a);
+        accounts::saveGrades(testsupport::cp("Асқар"), b);
+        accounts::saveGrades(testsupport::cp("Әлия"), c);
+        Running admin;
+        admin.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        admin.trigger("Ni");
+        QCOMPARE(admin.visibleScreen(), QStringLiteral("Panel2"));
+        auto* combo = admin.control<QComboBox>("ComboBox1");
+        QVERIFY(combo->isVisibleTo(admin.main()));
+        QCOMPARE(combo->count(), 3);
+        for (int k = 1; k <= 10; ++k)
+            QCOMPARE(gradeLabel(admin, k), QStringLiteral("0"));
+
+        QLineEdit* edit = combo->lineEdit();
+        edit->setFocus();
+        typeInto(edit, QStringLiteral("а")); // small letter: the first listed name
+        QCOMPARE(edit->text(), QStringLiteral("Айгүл"));
+        QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
+        typeInto(edit, QStringLiteral("С"));
+        QCOMPARE(edit->text(), QStringLiteral("Асқар"));
+        QCOMPARE(gradeLabel(admin, 1), QStringLiteral("5"));
+        QCOMPARE(gradeLabel(admin, 3), QStringLiteral("0"));
+        QCOMPARE(gradeLabel(admin, 10), QStringLiteral("3"));
+        QCOMPARE(int(admin.main()->grades()[9]), 3);
+        // A name that matches nothing chooses nothing.
+        edit->selectAll();
+        QTest::keyClicks(edit, QStringLiteral("xyz"));
+        QCOMPARE(gradeLabel(admin, 1), QStringLiteral("5"));
+        // Kazakh letters fold too.
+        edit->selectAll();
+        typeInto(edit, QStringLiteral("ә"));
+        QCOMPARE(edit->text(), QStringLiteral("Әлия"));
+        QCOMPARE(gradeLabel(admin, 5), QStringLiteral("2"));
+        QCOMPARE(gradeLabel(admin, 1), QStringLiteral("0"));
+        // Deleting what the completion added does not choose again.
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QCOMPARE(edit->text(), QStringLiteral("Ә"));
+        QCOMPARE(gradeLabel(admin, 5), QStringLiteral("2"));
+        // Picking from the list works as well, and Ni shows the chosen student's grades again.
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);
+        QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
+        admin.click("SpeedButton4");
+        admin.trigger("Ni");
+        QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
+        QCOMPARE(admin.control<QLabel>("Label5")->text(), QStringLiteral("admin"));
+        QCOMPARE(boxCount(), 0);
+        // The progress command hides the text page.
+        course.write(kJournal, "x\r\n");
+        admin.trigger("N30");
+        admin.trigger("Ni");
+        QCOMPARE(admin.visibleScreen(), QStringLiteral("Panel2"));
+    }
+
+    void storedValuesAsTheStoreReturnsThem() {
+        CourseFolder course;
+        {
+            Running reg;
+            reg.registerUser(QStringLiteral("u"), QStringLiteral("pw"));
+            reg.registerUser(QStringLiteral("v"), QStringLiteral("pw"));
+        }
+        store::write("u", "test3", "260", "\\users.ini");
+        store::write("u", "test4", "-1", "\\users.ini");
+        store::write("u", "test7", "3", "\\users.ini");
+        store::write("v", "test3", "2", "\\users.ini");
+        store::write("v", "test1", "5", "\\users.ini");
+        store::write("v", "test7", "abc", "\\users.ini");
+        Running admin;
+        admin.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        admin.trigger("Ni");
+        auto* combo = admin.control<QComboBox>("ComboBox1");
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);
+        QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
+        QCOMPARE(gradeLabel(admin, 4), QStringLiteral("255"));
+        QCOMPARE(boxCount(), 0);
+        combo->setCurrentIndex(1);
+        emit combo->activated(1);
+        QCOMPARE(lastBoxText(), QStringLiteral("'abc' is not a valid integer value"));
+        QCOMPARE(int(admin.main()->grades()[0]), 5);         // converted before the error
+        QCOMPARE(int(admin.main()->grades()[2]), 2);         // v's
+        QCOMPARE(int(admin.main()->grades()[3]), 0);         // v's
+        QCOMPARE(int(admin.main()->grades()[6]), 3);         // still u's: not reached
+        QCOMPARE(gradeLabel(admin, 1), QStringLiteral("1")); // labels unchanged: u's
+        QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
+        QCOMPARE(gradeLabel(admin, 4), QStringLiteral("255"));
+    }
+
+    void wholeSessionOnTheSampleCourse() {
+        CourseFolder course(true);
+        const QByteArray tumb = course.read(QStringLiteral("data/info/tumb.db"));
+        Running run;
+        run.registerUser(QStringLiteral("Нұрлан Сейітов"), QStringLiteral("physics"));
+        run.signIn(QStringLiteral("Нұрлан Сейітов"), QStringLiteral("physics"));
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
+        QVERIFY(enabled(run, "test1") && !enabled(run, "N2"));
+        run.trigger("n1");
+        run.trigger("test1");
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3"));
+        const int count = testing::questionCount("test1");
+        QVERIFY(count >= 5);
+        for (int q = 1; q <= count; ++q) {
+            QCOMPARE(run.main()->questionNumber(), q);
+            QCOMPARE(run.control<QPlainTextEdit>("Memo1")->toPlainText(),
+                     QString::fromStdString(cp::toUtf8(testing::question("test1", q))));
+            run.answer(std::stoi(testing::rightAnswer("test1", q)));
+        }
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel2"));
+        QCOMPARE(gradeLabel(run, 1), QStringLiteral("5"));
+        QVERIFY(enabled(run, "N2") && enabled(run, "test2"));
+        const QStringList lines = journalLines(course);
+        QCOMPARE(lines.size(), 1);
+        QVERIFY(lines[0].startsWith(QStringLiteral("Нұрлан Сейітов | ")));
+        QVERIFY(lines[0].endsWith(QStringLiteral(" | test1 | 5")));
+        QCOMPARE(store::read(testsupport::cp("Нұрлан Сейітов"), "test1", "\\users.ini"), std::string("5"));
+        QCOMPARE(store::read(testsupport::cp("Нұрлан Сейітов"), "password", "\\users.ini"),
+                 std::string("physics"));
+        run.click("SpeedButton4");
+        run.trigger("N2");
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
+        ui::dialogs::answerNextBox(ui::Answer::Ok);
+        run.main()->close();
+        QVERIFY(!run.main()->isVisible());
+        QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Warning);
+        QCOMPARE(store::read(testsupport::cp("Нұрлан Сейітов"), "test1", "\\users.ini"), std::string("5"));
+        QCOMPARE(course.read(QStringLiteral("data/info/tumb.db")), tumb);
+        // The next start finds topic 2 open.
+        Running next;
+        next.signIn(QStringLiteral("Нұрлан Сейітов"), QStringLiteral("physics"));
+        QVERIFY(enabled(next, "N2") && enabled(next, "test2") && !enabled(next, "N3"));
+    }
+};
+
+ORTAVIA_TEST_MAIN(TestRunTest)
+#include "test_testrun.moc"
