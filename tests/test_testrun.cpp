@@ -112,6 +112,8 @@ private slots:
         s.run.trigger("test1");
         auto* memo = s.run.control<QPlainTextEdit>("Memo1");
         QCOMPARE(memo->toPlainText(), QStringLiteral("Question 1"));
+        QCOMPARE(memo->palette().color(QPalette::Base),
+                 s.run.control<QWidget>("Panel3")->palette().color(QPalette::Window));
         QCOMPARE(s.run.control<ui::AnswerButton>("RadioButton3")->text(), QStringLiteral("C) answer 3 of 1"));
         // A single click only marks a button.
         auto* third = s.run.control<ui::AnswerButton>("RadioButton3");
@@ -247,6 +249,12 @@ private slots:
         QCOMPARE(s.run.control<QLabel>("Label5")->text(), QStringLiteral("Айгүл"));
         QVERIFY(s.run.control<QComboBox>("ComboBox1")->isHidden());
         QVERIFY(s.run.control<QLabel>("Label4")->isVisibleTo(s.run.main()));
+        // The prompt ends before the name and the picker, whatever the font's width.
+        const QRect prompt = s.run.control<QLabel>("Label4")->geometry();
+        QVERIFY(prompt.right() < s.run.control<QLabel>("Label5")->x());
+        QVERIFY(prompt.right() < s.run.control<QComboBox>("ComboBox1")->x());
+        QVERIFY(
+            s.run.control<QWidget>("Panel2")->rect().contains(s.run.control<QLabel>("Label35")->geometry()));
         QCOMPARE(gradeLabel(s.run, 1), QStringLiteral("5"));
         for (int k = 2; k <= 10; ++k)
             QCOMPARE(gradeLabel(s.run, k), QStringLiteral("0"));

@@ -35,7 +35,9 @@ void TForm1::Button2Click() {
     testing::questionCount(currentTest_); // a test that cannot be graded is not started
     tag_ = 1;
     right_ = 0;
-    look::setBackground(Memo1->viewport(), look::kSkyBlue);
+    QPalette palette = Memo1->palette();
+    palette.setColor(QPalette::Base, look::kSkyBlue);
+    Memo1->setPalette(palette);
     showPanels({Panel3}, {Panel1, Panel2, Panel4, Panel6});
     action("N0")->setVisible(false);
     action("Ni")->setVisible(false);

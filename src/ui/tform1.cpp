@@ -285,7 +285,11 @@ void TForm1::buildProgress() {
     QWidget* p = Panel2;
     const QFont title = look::font(look::kSerif, 19, true);
     makeLabel(p, "Label3", QStringLiteral("Информация об успеваемости пользователя"), {257, 10}, title);
-    makeLabel(p, "Label4", QStringLiteral("Выберите имя пользователя:"), {145, 36}, title);
+    QLabel* prompt = makeLabel(p, "Label4", QStringLiteral("Выберите имя пользователя:"), {145, 36}, title);
+    // The serif that stands in for Times New Roman runs wider: the prompt keeps its end before
+    // the name and the picker.
+    if (prompt->geometry().right() > 389)
+        prompt->move(389 - prompt->width(), 36);
     Label5 = makeLabel(p, "Label5", QString(), {406, 38}, title);
     Label5->setMinimumWidth(300);
     ComboBox1 = new QComboBox(p);
@@ -317,8 +321,13 @@ void TForm1::buildProgress() {
             makeLabel(p, qPrintable(QStringLiteral("Label%1").arg(17 + k)), QString(), {784, top}, row);
         gradeLabels_[k - 1]->setVisible(false);
     }
-    makeLabel(p, "Label35", QStringLiteral("Здесь дана только традиционная оценка!!!!"), {392, 104},
-              look::font(look::kSerif, 24, true), Qt::white);
+    QLabel* note = makeLabel(p, "Label35", QStringLiteral("Здесь дана только традиционная оценка!!!!"),
+                             {392, 104}, look::font(look::kSerif, 24, true), Qt::white);
+    if (note->geometry().right() > 905) { // wrapped within the panel
+        note->setWordWrap(true);
+        note->setFixedWidth(905 - 392);
+        note->adjustSize();
+    }
     auto* back = makeButton(p, "SpeedButton4", QStringLiteral("<<Назад"), QRect(366, 464, 203, 65), title);
     look::flat(back);
     connect(back, &QPushButton::clicked, this, [this] { guarded([this] { SpeedButton4Click(); }); });
