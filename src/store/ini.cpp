@@ -269,6 +269,46 @@ void Batch::eraseSection(std::string_view section) {
     ops_.push_back({true, std::string(section), {}, {}});
 }
 
+void Batch::applyOps(std::string& content) const {
+    // A run of writes into one section changes only that section's lines: the section is found
+    // once and the run is applied to its text alone, which gives the same bytes as applying each
+    // write to the whole content.
+    for (size_t i = 0; i < ops_.size();) {
+        const Op& first = ops_[i];
+        if (first.erase) {
+            content = eraseFrom(content, first.section);
+            ++i;
+            continue;
+        }
+        const std::string_view name = trim(first.section);
+        size_t j = i + 1;
+        while (j < ops_.size() && !ops_[j].erase && cp::equalsNoCase(trim(ops_[j].section), name))
+            ++j;
+        const Section s = findSection(content, name);
+        if (!s.found) {
+            // A new section at the end, as writeInto adds it; the rest of the run finds it there.
+            content = writeInto(content, first.section, first.key, first.value);
+            ++i;
+            continue;
+        }
+        size_t end = content.size();
+        for (size_t pos = s.header.next; pos < content.size();) {
+            const Line l = lineAt(content, pos);
+            if (parse(content, l).kind == Kind::Header) {
+                end = l.begin;
+                break;
+            }
+            pos = l.next;
+        }
+        const size_t start = s.header.begin;
+        std::string part = content.substr(start, end - start);
+        for (size_t k = i; k < j; ++k)
+            part = writeInto(part, ops_[k].section, ops_[k].key, ops_[k].value);
+        content.replace(start, end - start, part);
+        i = j;
+    }
+}
+
 void Batch::commit() {
     if (ops_.empty())
         return;
@@ -279,9 +319,7 @@ void Batch::commit() {
                        [&](const std::string* old) -> std::optional<std::string> {
                            std::string content = old ? *old : std::string();
                            const std::string before = content;
-                           for (const Op& op : ops_)
-                               content = op.erase ? eraseFrom(content, op.section)
-                                                  : writeInto(content, op.section, op.key, op.value);
+                           applyOps(content);
                            if (!writes && content == before)
                                return std::nullopt;
                            return content;

@@ -36,6 +36,7 @@ private:
         bool erase;
         std::string section, key, value;
     };
+    void applyOps(std::string& content) const;
     std::string path_;
     std::vector<Op> ops_;
 };
