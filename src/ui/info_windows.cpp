@@ -1,5 +1,7 @@
 #include "ui/info_windows.h"
 
+#include <algorithm>
+
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -95,10 +97,20 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
             {24, 312}, credit, red);
     compiler->setFixedWidth(399);
     compiler->setWordWrap(true);
-    put(this, "Label1", u("Әзірлеуші: ") + u(kDeveloperName) + u(", ") + u(kDeveloperDepartment), {24, 384},
-        credit, red);
-    put(this, "Label4", u(kDeveloperPosition), {24, 408}, credit, red);
-    put(this, "Label3", u(kCity) + u(" — ") + u(kYear), {144, 456}, credit,
+    compiler->adjustSize();
+    // The credits keep their places unless the texts above them run longer: then each follows the
+    // one above, and long lines wrap within the window.
+    auto below = [](const QLabel* above, int designed, int gap) {
+        return std::max(designed, above->geometry().bottom() + 1 + gap);
+    };
+    auto* developer =
+        put(this, "Label1", u("Әзірлеуші: ") + u(kDeveloperName) + u(", ") + u(kDeveloperDepartment),
+            {24, below(compiler, 384, 0)}, credit, red);
+    developer->setFixedWidth(469 - 2 * 24);
+    developer->setWordWrap(true);
+    developer->adjustSize();
+    auto* position = put(this, "Label4", u(kDeveloperPosition), {24, below(developer, 408, 0)}, credit, red);
+    put(this, "Label3", u(kCity) + u(" — ") + u(kYear), {144, below(position, 456, 24)}, credit,
         palette().color(QPalette::WindowText));
 }
 
