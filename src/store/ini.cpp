@@ -269,7 +269,7 @@ void Batch::eraseSection(std::string_view section) {
     ops_.push_back({true, std::string(section), {}, {}});
 }
 
-void Batch::applyOps(std::string& content) const {
+void Batch::applyTo(std::string& content) const {
     // A run of writes into one section changes only that section's lines: the section is found
     // once and the run is applied to its text alone, which gives the same bytes as applying each
     // write to the whole content.
@@ -319,7 +319,7 @@ void Batch::commit() {
                        [&](const std::string* old) -> std::optional<std::string> {
                            std::string content = old ? *old : std::string();
                            const std::string before = content;
-                           applyOps(content);
+                           applyTo(content);
                            if (!writes && content == before)
                                return std::nullopt;
                            return content;

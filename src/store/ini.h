@@ -31,12 +31,14 @@ public:
     void eraseSection(std::string_view section);
     bool empty() const { return ops_.empty(); }
     void commit(); // throws as write() does; nothing is changed on failure
+    // The changes applied to a text, as commit applies them to the file's content.
+    void applyTo(std::string& content) const;
+
 private:
     struct Op {
         bool erase;
         std::string section, key, value;
     };
-    void applyOps(std::string& content) const;
     std::string path_;
     std::vector<Op> ops_;
 };
