@@ -7,7 +7,7 @@ build=${1:-$top/build}
 shift || true
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev libqt6svg6-dev
-          libgl-dev fonts-paratype xvfb xauth poppler-utils)
+          libgl-dev fonts-paratype qt6-translations-l10n xvfb xauth poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -1,6 +1,7 @@
 // Start-up, the title screen, the stacked screens, the menu and the exit confirmation.
 #include <QMenuBar>
 #include <QTimer>
+#include <QTranslator>
 #include <QWebEngineView>
 
 #include "app/tform3.h"
@@ -172,6 +173,15 @@ private slots:
         QCOMPARE(ui::findComponent(run.main(), QStringLiteral("radiobutton3")),
                  static_cast<QObject*>(run.control<QWidget>("RadioButton3")));
         QVERIFY(!ui::findComponent(run.main(), QStringLiteral("NoSuchThing")));
+    }
+
+    void frameworkWindowsSpeakRussian() {
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Open"), QStringLiteral("Open"));
+        ui::installTranslations();
+        QCOMPARE(QCoreApplication::translate("QFileDialog", "Open"), QStringLiteral("Открыть"));
+        QCOMPARE(QCoreApplication::translate("QPrintPreviewDialog", "Print"), QStringLiteral("Печать"));
+        for (QTranslator* t : qApp->findChildren<QTranslator*>())
+            QCoreApplication::removeTranslator(t);
     }
 };
 

@@ -8,6 +8,7 @@ int main(int argc, char** argv) {
     ortavia::ui::prepareApplication();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ортавия"));
+    ortavia::ui::installTranslations();
     ortavia::ui::Program program;
     return program.run();
 }

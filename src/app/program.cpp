@@ -1,7 +1,9 @@
 #include "app/program.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -23,6 +25,20 @@ void prepareApplication() {
     if (geteuid() == 0)
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+}
+
+void installTranslations() {
+    // The framework's own windows (file dialog, print preview) speak Russian like the program's
+    // administrator tools, whatever the machine's language; without the translation files they
+    // stay in English.
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char* name : {"qtbase_ru", "qtwebengine_ru"}) {
+        auto* translator = new QTranslator(qApp);
+        if (translator->load(QString::fromLatin1(name), folder))
+            QCoreApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
 }
 
 Program::Program() {

@@ -15,6 +15,8 @@ class TOKRightDlg1;
 
 // What must happen before the QApplication exists (web engine settings, attributes).
 void prepareApplication();
+// The framework's translations of its own windows; called once the QApplication exists.
+void installTranslations();
 
 class Program {
 public:
