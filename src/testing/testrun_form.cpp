@@ -86,9 +86,11 @@ void TForm1::RadioButton6DblClick() {
 }
 
 void TForm1::leaveRunIfLeft() {
-    // Another screen in front of the test screen ends the run (the settings screen only covers it).
+    // Every screen switch comes here: a run ends when its test screen is hidden or another screen
+    // lies in front of it.
     if (!runActive_ ||
-        (Panel3->isVisible() && !Panel1->isVisible() && !Panel6->isVisible() && !Panel4->isVisible()))
+        (Panel3->isVisibleTo(this) && !Panel1->isVisibleTo(this) && !Panel6->isVisibleTo(this) &&
+         !Panel4->isVisibleTo(this) && !Panel7->isVisibleTo(this)))
         return;
     runActive_ = false;
     action("N0")->setVisible(true);

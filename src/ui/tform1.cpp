@@ -135,6 +135,7 @@ void TForm1::showPanels(std::initializer_list<QWidget*> show, std::initializer_l
         w->setVisible(true);
     for (QWidget* w : hide)
         w->setVisible(false);
+    leaveRunIfLeft();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -240,10 +241,7 @@ void TForm1::buildSettings() {
     auto* back = makeButton(p, "SpeedButton6", QStringLiteral("Назад"), QRect(290, 430, 190, 40),
                             look::font(look::kSansSerif, 15, true));
     connect(apply, &QPushButton::clicked, this, [this] { guarded([this] { SpeedButton7Click(); }); });
-    connect(back, &QPushButton::clicked, this, [this] {
-        guarded([this] { SpeedButton6Click(); });
-        leaveRunIfLeft();
-    });
+    connect(back, &QPushButton::clicked, this, [this] { guarded([this] { SpeedButton6Click(); }); });
 }
 
 void TForm1::buildTestScreen() {
@@ -354,10 +352,7 @@ void TForm1::buildTextPage() {
     auto* back = makeButton(p, "SpeedButton5", QStringLiteral("<<Назад"), QRect(380, 698, 161, 30),
                             look::font(look::kSansSerif, 13, true));
     look::flat(back);
-    connect(back, &QPushButton::clicked, this, [this] {
-        guarded([this] { SpeedButton5Click(); });
-        leaveRunIfLeft();
-    });
+    connect(back, &QPushButton::clicked, this, [this] { guarded([this] { SpeedButton5Click(); }); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -404,10 +399,7 @@ void TForm1::buildMenu() {
             break;
         }
         if (commands_.count(a))
-            connect(a, &QAction::triggered, this, [this, a] {
-                guarded(commands_.at(a));
-                leaveRunIfLeft();
-            });
+            connect(a, &QAction::triggered, this, [this, a] { guarded(commands_.at(a)); });
     }
 }
 
@@ -508,7 +500,7 @@ void TForm1::NeClick() {
 // Screen commands
 
 void TForm1::NaFormuAvtorizaziiClick() {
-    Panel4->setVisible(true);
+    showPanels({Panel4}, {});
 }
 
 void TForm1::NtunClick() {
