@@ -6,21 +6,7 @@
 using namespace ortavia;
 using namespace ortavia::testsupport;
 
-namespace {
-
-bool enabled(const Running& run, const char* name) {
-    return ui::itemEnabled(run.action(name));
-}
-
-void storeGrades(const char* user, const std::vector<std::string>& grades) {
-    store::Batch batch("\\users.ini");
-    batch.write(cp(user), "password", "pw");
-    for (std::size_t k = 0; k < grades.size(); ++k)
-        batch.write(cp(user), "test" + std::to_string(k + 1), grades[k]);
-    batch.commit();
-}
-
-} // namespace
+namespace {} // namespace
 
 class AccountsTest : public QObject {
     Q_OBJECT
@@ -37,10 +23,10 @@ private slots:
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel4")); // registration does not sign in
         run.click("SpeedButton3");
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
-        QVERIFY(enabled(run, "n1") && enabled(run, "test1") && enabled(run, "N6"));
+        QVERIFY(run.enabled("n1") && run.enabled("test1") && run.enabled("N6"));
         for (const char* locked : {"N2", "test2", "N3", "test3", "N33", "test4", "N34", "test5", "N39",
                                    "test6", "N312", "test7", "N313", "test8", "N81", "test9", "N4", "test10"})
-            QVERIFY2(!enabled(run, locked), locked);
+            QVERIFY2(!run.enabled(locked), locked);
         QCOMPARE(run.main()->grades()[0], std::uint8_t(1));
         QVERIFY(run.main()->saveAtClose());
         // The record holds its thirteen values in order.
@@ -65,51 +51,51 @@ private slots:
             QVERIFY(run.control<QComboBox>("ComboBox1")->isHidden());
         }
         Running run;
-        run.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        run.signInAdmin();
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
         for (const char* shown : {"N0", "Nadm", "Ni", "notch", "Ntun", "nred", "N30"})
             QVERIFY2(run.action(shown)->isVisible(), shown);
         QVERIFY(!run.action("NaFormuAvtorizazii")->isVisible());
         QVERIFY(!run.control<QComboBox>("ComboBox1")->isHidden());
         // The administrator finds every topic open and has loaded no grades.
-        QVERIFY(enabled(run, "N2") && enabled(run, "test10"));
+        QVERIFY(run.enabled("N2") && run.enabled("test10"));
         QCOMPARE(run.main()->grades(), (std::array<std::uint8_t, 12>{}));
     }
 
     void storedGradesLockTopics() {
         CourseFolder course;
         // Test 1 at 2 locks topic 2; test 3 failed and test 4 passed: topic 4 closed, topic 5 open.
-        storeGrades("u", {"2", "3", "2", "4", "0", "0", "0", "0", "0", "0", "0", "0"});
+        storeRecord("u", {"2", "3", "2", "4", "0", "0", "0", "0", "0", "0", "0", "0"});
         Running run;
         run.signIn(QStringLiteral("u"), QStringLiteral("pw"));
-        QVERIFY(!enabled(run, "N2") && !enabled(run, "test2"));
-        QVERIFY(enabled(run, "N3") && enabled(run, "test3")); // test 2 = 3 opens topic 3
-        QVERIFY(!enabled(run, "N33") && !enabled(run, "test4"));
-        QVERIFY(enabled(run, "N34") && enabled(run, "test5"));
-        QVERIFY(!enabled(run, "N39"));
+        QVERIFY(!run.enabled("N2") && !run.enabled("test2"));
+        QVERIFY(run.enabled("N3") && run.enabled("test3")); // test 2 = 3 opens topic 3
+        QVERIFY(!run.enabled("N33") && !run.enabled("test4"));
+        QVERIFY(run.enabled("N34") && run.enabled("test5"));
+        QVERIFY(!run.enabled("N39"));
     }
 
     void gradesKeepTheirLowEightBits() {
         CourseFolder course;
-        storeGrades("u", {"256", "-1", "3", "3", "3", "3", "3", "3", "3", "3", "7", "7"});
+        storeRecord("u", {"256", "-1", "3", "3", "3", "3", "3", "3", "3", "3", "7", "7"});
         Running run;
         run.signIn(QStringLiteral("u"), QStringLiteral("pw"));
         QCOMPARE(run.main()->grades()[0], std::uint8_t(0));
         QCOMPARE(run.main()->grades()[1], std::uint8_t(255));
-        QVERIFY(!enabled(run, "N2"));
-        QVERIFY(enabled(run, "N3"));
+        QVERIFY(!run.enabled("N2"));
+        QVERIFY(run.enabled("N3"));
         QCOMPARE(run.main()->grades()[10], std::uint8_t(0)); // tests 11 and 12 are not loaded
     }
 
     void conversionErrorStopsSignInHalfWay() {
         CourseFolder course;
-        storeGrades("u", {"5", "2", "abc", "5", "5", "5", "5", "5", "5", "5"});
+        storeRecord("u", {"5", "2", "abc", "5", "5", "5", "5", "5", "5", "5"});
         Running run;
         run.signIn(QStringLiteral("u"), QStringLiteral("pw"));
         QCOMPARE(lastBoxText(), QStringLiteral("'abc' is not a valid integer value"));
         QCOMPARE(run.main()->grades()[0], std::uint8_t(5));
         QCOMPARE(run.main()->grades()[1], std::uint8_t(2));
-        QVERIFY(!enabled(run, "N3")); // already locked before the error
+        QVERIFY(!run.enabled("N3")); // already locked before the error
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel4"));
         QVERIFY(!run.main()->saveAtClose());
         QVERIFY(run.action("NaFormuAvtorizazii")->isVisible());
@@ -173,7 +159,7 @@ private slots:
         QCOMPARE(course.read("users"), users);
         QCOMPARE(course.read("users.ini"), records);
         // A record without a list entry also blocks the name.
-        storeGrades("orphan", {"1"});
+        storeRecord("orphan", {"1"});
         run.registerUser(QStringLiteral("ORPHAN"), QStringLiteral("x"));
         QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Error);
         QCOMPARE(course.read("users"), users);
@@ -207,7 +193,7 @@ private slots:
     void settingsScreenApply() {
         CourseFolder course;
         Running run;
-        run.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        run.signInAdmin();
         run.trigger("Ntun");
         QCOMPARE(run.control<QLineEdit>("Edit3")->text(), QStringLiteral("admin"));
         QCOMPARE(run.control<QLineEdit>("Edit6")->text(), QStringLiteral("journal.txt"));

@@ -14,10 +14,14 @@
 #include "store/ini.h"
 #include "store/store.h"
 #include "store/textfile.h"
+#include "support/harness.h"
 #include "testing/encipher.h"
 
 using namespace ortavia;
 namespace enc = testing::encipher;
+
+using ortavia::testsupport::Contents;
+using ortavia::testsupport::CourseFolder;
 
 namespace {
 
@@ -32,30 +36,10 @@ std::vector<std::string> lines(std::initializer_list<const char*> utf8) {
     return out;
 }
 
-// A temporary folder as the current directory.
-class Folder {
-public:
-    Folder() : previous_(QDir::currentPath()) {
-        if (!dir_.isValid() || !QDir::setCurrent(dir_.path()))
-            qFatal("no temporary folder");
-    }
-    ~Folder() { QDir::setCurrent(previous_); }
-    QString file(const QString& name) const { return dir_.filePath(name); }
-    std::string cpFile(const char* name) const { return fsys::currentDirectory() + "/" + name; }
-    QByteArray read(const QString& name) const {
-        QFile f(file(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    void write(const QString& name, const QByteArray& bytes) const {
-        QFile f(file(name));
-        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(bytes) != bytes.size())
-            qFatal("cannot write fixture");
-    }
-
-private:
-    QTemporaryDir dir_;
-    QString previous_;
-};
+// The code page name of a file of the current directory.
+std::string cpFile(const char* name) {
+    return fsys::currentDirectory() + "/" + name;
+}
 
 QByteArray bytes(const std::string& s) {
     return QByteArray(s.data(), static_cast<qsizetype>(s.size()));
@@ -210,13 +194,13 @@ private slots:
     }
 
     void workingValuesCarryAcrossConversions() {
-        Folder folder;
-        textfile::replace(folder.cpFile("one.txt"), textfile::joinLines(simpleSource("D")));
-        textfile::replace(folder.cpFile("two.txt"),
+        CourseFolder folder(Contents::Nothing);
+        textfile::replace(cpFile("one.txt"), textfile::joinLines(simpleSource("D")));
+        textfile::replace(cpFile("two.txt"),
                           textfile::joinLines(lines({"Second", "A) a2", "B) b2", "C) c2", "D) d2"})));
         enc::Working w;
-        enc::encipherFile(folder.cpFile("one.txt"), "T", w);
-        const enc::Outcome o = enc::encipherFile(folder.cpFile("two.txt"), "T", w);
+        enc::encipherFile(cpFile("one.txt"), "T", w);
+        const enc::Outcome o = enc::encipherFile(cpFile("two.txt"), "T", w);
         QCOMPARE(o.result.questions, 1);
         QCOMPARE(plainValue("1", "q"), std::string("Second"));
         QCOMPARE(plainValue("1", "a5"), std::string("E) answer E1"));
@@ -225,12 +209,12 @@ private slots:
     }
 
     void existingFileIsUpdatedInPlace() {
-        Folder folder;
-        textfile::replace(folder.cpFile("long.txt"), textfile::joinLines(simpleSource("ABCDE")));
-        textfile::replace(folder.cpFile("short.txt"), textfile::joinLines(simpleSource("EE")));
+        CourseFolder folder(Contents::Nothing);
+        textfile::replace(cpFile("long.txt"), textfile::joinLines(simpleSource("ABCDE")));
+        textfile::replace(cpFile("short.txt"), textfile::joinLines(simpleSource("EE")));
         enc::Working w;
-        enc::encipherFile(folder.cpFile("long.txt"), "T", w);
-        enc::encipherFile(folder.cpFile("short.txt"), "T", w);
+        enc::encipherFile(cpFile("long.txt"), "T", w);
+        enc::encipherFile(cpFile("short.txt"), "T", w);
         QCOMPARE(plainValue("inf", "vsego"), std::string("2"));
         QCOMPARE(plainValue("2", "ap"), std::string("5"));
         QCOMPARE(plainValue("3", "ap"), std::string("3")); // older sections remain, never asked
@@ -240,7 +224,7 @@ private slots:
     // The batch gives exactly the bytes of the one-by-one writes: on real files, and for many
     // random sources over many starting contents.
     void batchEqualsOneByOneOnFiles() {
-        Folder folder;
+        CourseFolder folder(Contents::Nothing);
         const std::vector<std::string> src =
             lines({"E) before*", "", "Первый вопрос*", "A) а", "B) б*", "********", "C) в", "", "Второй",
                    "A) x*", "D) y", "E) z", "Третий", "B) q", "B) r*"});
@@ -330,19 +314,19 @@ private slots:
     }
 
     void refusedConversionsChangeNothing() {
-        Folder folder;
-        textfile::replace(folder.cpFile("good.txt"), textfile::joinLines(simpleSource("ABC")));
+        CourseFolder folder(Contents::Nothing);
+        textfile::replace(cpFile("good.txt"), textfile::joinLines(simpleSource("ABC")));
         std::vector<std::string> bad = simpleSource("CC");
         bad[8] += '\x1E';
-        textfile::replace(folder.cpFile("bad.txt"), textfile::joinLines(bad));
+        textfile::replace(cpFile("bad.txt"), textfile::joinLines(bad));
         enc::Working w;
-        enc::encipherFile(folder.cpFile("good.txt"), "T", w);
+        enc::encipherFile(cpFile("good.txt"), "T", w);
         const QByteArray before = folder.read("T.ini");
         const enc::Working kept = w;
         for (auto [source, name] : {std::pair{"bad.txt", "T"}, std::pair{"missing.txt", "T"},
                                     std::pair{"good.txt", "../T"}, std::pair{"good.txt", "users"}}) {
             try {
-                enc::encipherFile(folder.cpFile(source), name, w);
+                enc::encipherFile(cpFile(source), name, w);
                 QFAIL("no refusal");
             } catch (const Error& e) {
                 QVERIFY(QString::fromUtf8(e.what()).size() > 10);
@@ -354,16 +338,16 @@ private slots:
     }
 
     void failedWriteLeavesTheOldFileWhole() {
-        Folder folder;
-        textfile::replace(folder.cpFile("a.txt"), textfile::joinLines(simpleSource("AB")));
-        textfile::replace(folder.cpFile("b.txt"), textfile::joinLines(simpleSource("EEEE")));
+        CourseFolder folder(Contents::Nothing);
+        textfile::replace(cpFile("a.txt"), textfile::joinLines(simpleSource("AB")));
+        textfile::replace(cpFile("b.txt"), textfile::joinLines(simpleSource("EEEE")));
         enc::Working w;
-        enc::encipherFile(folder.cpFile("a.txt"), "T", w);
+        enc::encipherFile(cpFile("a.txt"), "T", w);
         const QByteArray before = folder.read("T.ini");
         QVERIFY(::chmod(QFile::encodeName(folder.file("T.ini")).constData(), 0444) == 0);
         const enc::Working kept = w;
         try {
-            enc::encipherFile(folder.cpFile("b.txt"), "T", w);
+            enc::encipherFile(cpFile("b.txt"), "T", w);
             QFAIL("the write did not fail");
         } catch (const Error& e) {
             const QString text = QString::fromUtf8(e.what());
@@ -376,10 +360,10 @@ private slots:
     }
 
     void readingBackASoundFile() {
-        Folder folder;
-        textfile::replace(folder.cpFile("s.txt"), textfile::joinLines(simpleSource("BCA")));
+        CourseFolder folder(Contents::Nothing);
+        textfile::replace(cpFile("s.txt"), textfile::joinLines(simpleSource("BCA")));
         enc::Working w;
-        enc::encipherFile(folder.cpFile("s.txt"), "T", w);
+        enc::encipherFile(cpFile("s.txt"), "T", w);
         enc::TestFile f;
         QVERIFY(enc::checkFile("\\T.ini", &f).empty());
         QVERIFY(f.exists);
@@ -390,7 +374,7 @@ private slots:
     }
 
     void problemsOfATestFile() {
-        Folder folder;
+        CourseFolder folder(Contents::Nothing);
         const auto problems = [](const std::string& content) {
             textfile::replace(fsys::currentDirectory() + "/P.ini", content);
             return enc::checkFile("\\P.ini");

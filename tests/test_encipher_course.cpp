@@ -11,11 +11,15 @@
 #include "store/fsys.h"
 #include "store/store.h"
 #include "store/textfile.h"
+#include "support/harness.h"
 #include "testing/encipher.h"
 #include "testing/testing.h"
 
 using namespace ortavia;
 namespace enc = testing::encipher;
+
+using ortavia::testsupport::Contents;
+using ortavia::testsupport::CourseFolder;
 
 namespace {
 
@@ -41,20 +45,6 @@ Run tool(const QStringList& args) {
             QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
-class Folder {
-public:
-    Folder() : previous_(QDir::currentPath()) {
-        if (!dir_.isValid() || !QDir::setCurrent(dir_.path()))
-            qFatal("no temporary folder");
-    }
-    ~Folder() { QDir::setCurrent(previous_); }
-    QString file(const QString& name) const { return dir_.filePath(name); }
-
-private:
-    QTemporaryDir dir_;
-    QString previous_;
-};
-
 } // namespace
 
 class EncipherCourseTest : public QObject {
@@ -78,7 +68,7 @@ private slots:
         const std::vector<std::string> lines = textfile::readLines(sourcePath.toStdString());
         QVERIFY(enc::sourceRefusal(lines).empty());
 
-        Folder folder;
+        CourseFolder folder(Contents::Nothing);
         enc::Working w;
         const enc::Outcome o = enc::encipherFile(sourcePath.toStdString(), name.toStdString(), w);
         QVERIFY(o.result.questions >= 10);
@@ -105,7 +95,7 @@ private slots:
     void toolConvertsLikeTheWindow() {
         QVERIFY2(QFile::exists(kTool),
                  "ortavia-tests is not built (cmake --build builds it with everything)");
-        Folder folder;
+        CourseFolder folder(Contents::Nothing);
         const Run r = tool({QStringLiteral("encipher"), kCourse + QStringLiteral("/tests-src/test4.txt"),
                             QStringLiteral("out/Test4.ini")});
         QCOMPARE(r.status, 1); // no folder "out"
@@ -132,7 +122,7 @@ private slots:
         QVERIFY(show.out.contains(QStringLiteral("  * C) -4 м/с ")));
         QVERIFY(show.out.contains(QStringLiteral("Правильный ответ: 3 (C)")));
 
-        Folder folder;
+        CourseFolder folder(Contents::Nothing);
         QFile broken(folder.file(QStringLiteral("broken.ini")));
         QVERIFY(broken.open(QIODevice::WriteOnly));
         const std::string content = "[1]\r\nq=" + store::crypt("Q") + "\r\nap=" + store::crypt("7") +
@@ -150,7 +140,7 @@ private slots:
 
     void toolRefusesBadCalls() {
         QVERIFY(QFile::exists(kTool));
-        Folder folder;
+        CourseFolder folder(Contents::Nothing);
         QCOMPARE(tool({}).status, 2);
         QVERIFY(tool({}).err.contains(QStringLiteral("Использование")));
         QCOMPARE(tool({QStringLiteral("frobnicate")}).status, 2);

@@ -76,7 +76,7 @@ class EncipherWindowTest : public QObject {
     }
 
     void signInAsAdministrator(Running& run) {
-        run.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        run.signInAdmin();
         QVERIFY(run.action("nred")->isVisible());
     }
 

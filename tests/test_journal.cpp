@@ -16,18 +16,6 @@ QStringList memoLines(const Running& running) {
     return running.control<QPlainTextEdit>("Memo2")->toPlainText().split(QLatin1Char('\n'));
 }
 
-QStringList fileLines(const CourseFolder& course) {
-    QStringList lines = QString::fromStdString(ortavia::cp::toUtf8(course.read(kJournal).toStdString()))
-                            .split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
-void signInAdmin(const Running& running) {
-    running.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
-}
-
 } // namespace
 
 class JournalTest : public QObject {
@@ -57,12 +45,12 @@ private slots:
             QCOMPARE(student.visibleScreen(), QStringLiteral("Panel2"));
         }
         Running admin;
-        signInAdmin(admin);
+        admin.signInAdmin();
         admin.trigger("N30");
         QCOMPARE(admin.visibleScreen(), QStringLiteral("Panel6"));
         const QStringList lines = memoLines(admin);
         QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines, fileLines(course));
+        QCOMPARE(lines, course.lines(kJournal));
         QVERIFY2(lines[0].startsWith(QStringLiteral("Айгүл | ")), qPrintable(lines[0]));
         QVERIFY2(lines[0].endsWith(QStringLiteral(" | test1 | 5")), qPrintable(lines[0]));
         QVERIFY2(lines[1].startsWith(QStringLiteral("Айгүл | ")), qPrintable(lines[1]));
@@ -80,7 +68,7 @@ private slots:
                                                    "Қанат | 10:05:00 | 01.02.2024 | test1 | 5\r\n")));
         const QByteArray before = course.read(kJournal);
         Running admin;
-        signInAdmin(admin);
+        admin.signInAdmin();
         admin.trigger("N30");
         auto* memo = admin.control<QPlainTextEdit>("Memo2");
         QVERIFY(!memo->isReadOnly());
@@ -92,7 +80,7 @@ private slots:
         admin.click("SpeedButton5");
         QCOMPARE(admin.visibleScreen(), QStringLiteral("Panel1"));
         admin.trigger("N30");
-        QCOMPARE(memoLines(admin), fileLines(course));
+        QCOMPARE(memoLines(admin), course.lines(kJournal));
         QCOMPARE(memoLines(admin).size(), 2);
         QCOMPARE(course.read(kJournal), before);
     }
@@ -101,7 +89,7 @@ private slots:
         CourseFolder course;
         course.write(kJournal, "one\r\n");
         Running admin;
-        signInAdmin(admin);
+        admin.signInAdmin();
         admin.trigger("N30");
         QCOMPARE(memoLines(admin), QStringList({"one"}));
         course.write(kJournal, "one\r\ntwo\nthree\rfour");
@@ -117,7 +105,7 @@ private slots:
         CourseFolder course;
         QVERIFY(!course.exists(kJournal));
         Running admin;
-        signInAdmin(admin);
+        admin.signInAdmin();
         QCOMPARE(admin.visibleScreen(), QStringLiteral("Panel1"));
         admin.trigger("N30");
         QCOMPARE(admin.visibleScreen(), QStringLiteral("Panel6"));
@@ -142,7 +130,7 @@ private slots:
         CourseFolder course;
         course.write(kJournal, "line\r\n");
         Running admin;
-        signInAdmin(admin);
+        admin.signInAdmin();
         admin.trigger("N30");
         auto* back = admin.control<QPushButton>("SpeedButton5");
         auto* memo = admin.control<QPlainTextEdit>("Memo2");

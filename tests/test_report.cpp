@@ -27,14 +27,6 @@ using namespace ortavia::reports::literals;
 
 namespace {
 
-void storeRecord(const char* user, const std::vector<std::string>& grades) {
-    store::Batch batch("\\users.ini");
-    batch.write(cp(user), "password", "pw");
-    for (std::size_t k = 0; k < grades.size(); ++k)
-        batch.write(cp(user), "test" + std::to_string(k + 1), grades[k]);
-    batch.commit();
-}
-
 void writeUserList(const CourseFolder& course, const std::vector<const char*>& names) {
     QByteArray bytes;
     for (const char* n : names)
@@ -124,10 +116,6 @@ void chooseAndConfirm(ui::TOKRightDlg1* dialog, const QString& name) {
     dialog->findChild<QPushButton*>(QStringLiteral("OKBtn"))->click();
 }
 
-void signInAdmin(const Running& running) {
-    running.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
-}
-
 } // namespace
 
 class ReportTest : public QObject {
@@ -176,7 +164,7 @@ private slots:
         QCOMPARE(items, QStringList({"N30", "N40"}));
         QCOMPARE(running.action("N40")->text(), QStringLiteral("Отчет по пользователю"));
         QVERIFY(!running.action("notch")->isVisible());
-        signInAdmin(running);
+        running.signInAdmin();
         QVERIFY(running.action("notch")->isVisible());
     }
 
@@ -184,7 +172,7 @@ private slots:
         CourseFolder course;
         writeUserList(course, {"Айгүл", "Bob"});
         Running running;
-        signInAdmin(running);
+        running.signInAdmin();
         QStringList first, second;
         QString keptText;
         withReportDialog(running, [&](ui::TOKRightDlg1* d) {
@@ -220,7 +208,7 @@ private slots:
         storeRecord("Айгүл Серікова", {"5", "4", "0", "0", "0", "0", "0", "0", "0", "0", "3", "4"});
         writeUserList(course, {"Айгүл Серікова"});
         Running running;
-        signInAdmin(running);
+        running.signInAdmin();
         Previewed seen;
         renderPreviewsTo(course, seen);
         const bool stayedOpen = withReportDialog(running, [&](ui::TOKRightDlg1* d) {
@@ -248,7 +236,7 @@ private slots:
         CourseFolder course;
         storeRecord("Student", std::vector<std::string>(12, "5"));
         Running running;
-        signInAdmin(running);
+        running.signInAdmin();
         Previewed seen;
         renderPreviewsTo(course, seen);
         QVERIFY(!withReportDialog(
@@ -270,7 +258,7 @@ private slots:
         CourseFolder course;
         storeRecord("Bob", {"5", "4", "3", "05", " 2", "+1", "0", "0", "0", "0", "junk", "junk"});
         Running running;
-        signInAdmin(running);
+        running.signInAdmin();
         Previewed seen;
         renderPreviewsTo(course, seen);
         QVERIFY(!withReportDialog(running,
@@ -289,7 +277,7 @@ private slots:
         CourseFolder course;
         storeRecord("Bob", {"5", "4", "x1", "0", "0", "0", "0", "0", "0", "0"});
         Running running;
-        signInAdmin(running);
+        running.signInAdmin();
         Previewed seen;
         renderPreviewsTo(course, seen);
         bool openAfterError = false;
@@ -311,7 +299,7 @@ private slots:
     void nameWithoutRecordReportsTheDefaultText() {
         CourseFolder course;
         Running running;
-        signInAdmin(running);
+        running.signInAdmin();
         Previewed seen;
         renderPreviewsTo(course, seen);
         const std::string shownDefault = store::crypt(store::kDefaultText);
@@ -328,7 +316,7 @@ private slots:
         CourseFolder course;
         storeRecord("Bob", std::vector<std::string>(10, "4"));
         Running running;
-        signInAdmin(running);
+        running.signInAdmin();
         Previewed seen;
         renderPreviewsTo(course, seen);
         QVERIFY(!withReportDialog(running,
@@ -360,7 +348,7 @@ private slots:
         CourseFolder course;
         storeRecord("Bob", std::vector<std::string>(10, "3"));
         Running running;
-        signInAdmin(running);
+        running.signInAdmin();
         Previewed seen;
         renderPreviewsTo(course, seen);
         QVERIFY(!withReportDialog(running, [](ui::TOKRightDlg1* d) {
@@ -446,7 +434,7 @@ private slots:
         CourseFolder course;
         storeRecord("Bob", {"5", "4", "0", "0", "0", "0", "0", "0", "0", "0"});
         Running running;
-        signInAdmin(running);
+        running.signInAdmin();
         const QString target = course.file(QStringLiteral("saved/report.pdf"));
         QDir().mkpath(QFileInfo(target).absolutePath());
         const QString currentBefore = QDir::currentPath();

@@ -19,20 +19,8 @@ namespace {
 
 const QString kJournal = QStringLiteral("journal.txt");
 
-bool enabled(const Running& run, const char* name) {
-    return ui::itemEnabled(run.action(name));
-}
-
 QString gradeLabel(const Running& run, int test) {
     return run.control<QLabel>(qPrintable(QStringLiteral("Label%1").arg(17 + test)))->text();
-}
-
-QStringList journalLines(const CourseFolder& course) {
-    QStringList lines =
-        QString::fromStdString(cp::toUtf8(course.read(kJournal).toStdString())).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast();
-    return lines;
 }
 
 // A course with its test folder and a registered, signed-in student.
@@ -96,7 +84,7 @@ private slots:
                 QCOMPARE(int(s.run.main()->grades()[0]), grade);
                 QCOMPARE(gradeLabel(s.run, 1), QString::number(grade));
                 QCOMPARE(storedValue("Айгүл", "test1"), std::to_string(grade));
-                const QStringList lines = journalLines(s.course);
+                const QStringList lines = s.course.lines(kJournal);
                 QCOMPARE(lines.size(), runs);
                 QVERIFY2(lines.back().endsWith(QStringLiteral(" | test1 | %1").arg(grade)),
                          qPrintable(lines.back()));
@@ -136,31 +124,31 @@ private slots:
         Student s;
         writeTest(QStringLiteral("test1"), {1, 1, 1, 1, 1});
         writeTest(QStringLiteral("test2"), {1, 1, 1, 1, 1});
-        QVERIFY(!enabled(s.run, "test2"));
+        QVERIFY(!s.run.enabled("test2"));
         takeTest(s.run, "test1", 5, 5);
         QCOMPARE(int(s.run.main()->grades()[0]), 5);
-        QVERIFY(enabled(s.run, "N2") && enabled(s.run, "test2"));
-        QVERIFY(!enabled(s.run, "N3"));
+        QVERIFY(s.run.enabled("N2") && s.run.enabled("test2"));
+        QVERIFY(!s.run.enabled("N3"));
         takeTest(s.run, "test2", 5, 0); // the count starts again at zero
         QCOMPARE(int(s.run.main()->grades()[1]), 1);
         QCOMPARE(int(s.run.main()->grades()[0]), 5);
-        QVERIFY(!enabled(s.run, "N3"));
+        QVERIFY(!s.run.enabled("N3"));
 
         // A failed retake stores the lower grade; the topic it opened stays open for this run.
         takeTest(s.run, "test1", 5, 1);
         QCOMPARE(int(s.run.main()->grades()[0]), 2);
         QCOMPARE(storedValue("Айгүл", "test1"), std::string("2"));
-        QVERIFY(enabled(s.run, "N2") && enabled(s.run, "test2"));
-        QCOMPARE(journalLines(s.course).size(), 3);
+        QVERIFY(s.run.enabled("N2") && s.run.enabled("test2"));
+        QCOMPARE(s.course.lines(kJournal).size(), 3);
         // The same grade again is journalled again.
         takeTest(s.run, "test1", 5, 1);
-        QCOMPARE(journalLines(s.course).size(), 4);
+        QCOMPARE(s.course.lines(kJournal).size(), 4);
 
         // The next sign-in locks it.
         s.program.reset();
         Running again;
         again.signIn(QStringLiteral("Айгүл"), QStringLiteral("pw"));
-        QVERIFY(!enabled(again, "N2") && !enabled(again, "test2"));
+        QVERIFY(!again.enabled("N2") && !again.enabled("test2"));
         QCOMPARE(int(again.main()->grades()[1]), 1);
     }
 
@@ -176,7 +164,7 @@ private slots:
         accounts::saveGrades("u", passed);
         Running run;
         run.signIn(QStringLiteral("u"), QStringLiteral("pw"));
-        QVERIFY(enabled(run, "test10"));
+        QVERIFY(run.enabled("test10"));
         writeTest(QStringLiteral("test10"), {2, 2, 2});
         run.trigger("test10");
         run.answer(2);
@@ -187,7 +175,7 @@ private slots:
         QCOMPARE(gradeLabel(run, 10), QStringLiteral("4"));
         QCOMPARE(store::read("u", "test10", "\\users.ini"), std::string("4"));
         QCOMPARE(store::read("u", "test1", "\\users.ini"), std::string("0"));
-        QVERIFY(journalLines(course).back().endsWith(QStringLiteral("| test10 | 4")));
+        QVERIFY(course.lines(kJournal).back().endsWith(QStringLiteral("| test10 | 4")));
     }
 
     void journalLineHasTheSystemsTimeAndDate() {
@@ -199,7 +187,7 @@ private slots:
         const QByteArray bytes = s.course.read(kJournal);
         QVERIFY(bytes.endsWith("\r\n"));
         QCOMPARE(bytes.count("\r\n"), 1);
-        const QStringList fields = journalLines(s.course).front().split(QStringLiteral(" | "));
+        const QStringList fields = s.course.lines(kJournal).front().split(QStringLiteral(" | "));
         QCOMPARE(fields.size(), 5);
         QCOMPARE(fields[0], QStringLiteral("Қанат Әлиев"));
         QString timeFormat = QLocale::system().timeFormat(QLocale::LongFormat);
@@ -231,7 +219,7 @@ private slots:
                  qPrintable(lastBoxText()));
         QCOMPARE(int(run.main()->grades()[0]), 5);
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3")); // the progress screen is not shown
-        QVERIFY(!enabled(run, "test2"));
+        QVERIFY(!run.enabled("test2"));
         QCOMPARE(course.read(QStringLiteral("users.ini")), record);
         ui::dialogs::answerNextBox(ui::Answer::Ok);
         run.main()->close();
@@ -342,7 +330,7 @@ private slots:
         for (int q = 1; q <= 3; ++q)
             s.run.answer(1);
         QCOMPARE(int(s.run.main()->grades()[0]), 5);
-        QCOMPARE(journalLines(s.course).size(), 1);
+        QCOMPARE(s.course.lines(kJournal).size(), 1);
     }
 
     void settingsScreenAbandonsARun() {
@@ -350,7 +338,7 @@ private slots:
         QDir().mkpath(course.file(QStringLiteral("data/tests")));
         writeTest(QStringLiteral("test3"), {2, 2});
         Running admin;
-        admin.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        admin.signInAdmin();
         admin.trigger("test3");
         admin.answer(2);
         admin.trigger("Ntun");
@@ -379,7 +367,7 @@ private slots:
         accounts::saveGrades(testsupport::cp("Асқар"), b);
         accounts::saveGrades(testsupport::cp("Әлия"), c);
         Running admin;
-        admin.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        admin.signInAdmin();
         admin.trigger("Ni");
         QCOMPARE(admin.visibleScreen(), QStringLiteral("Panel2"));
         auto* combo = admin.control<QComboBox>("ComboBox1");
@@ -443,7 +431,7 @@ private slots:
         store::write("v", "test1", "5", "\\users.ini");
         store::write("v", "test7", "abc", "\\users.ini");
         Running admin;
-        admin.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        admin.signInAdmin();
         admin.trigger("Ni");
         auto* combo = admin.control<QComboBox>("ComboBox1");
         combo->setCurrentIndex(0);
@@ -464,13 +452,13 @@ private slots:
     }
 
     void wholeSessionOnTheSampleCourse() {
-        CourseFolder course(true);
+        CourseFolder course(Contents::Everything);
         const QByteArray tumb = course.read(QStringLiteral("data/info/tumb.db"));
         Running run;
         run.registerUser(QStringLiteral("Нұрлан Сейітов"), QStringLiteral("physics"));
         run.signIn(QStringLiteral("Нұрлан Сейітов"), QStringLiteral("physics"));
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
-        QVERIFY(enabled(run, "test1") && !enabled(run, "N2"));
+        QVERIFY(run.enabled("test1") && !run.enabled("N2"));
         run.trigger("n1");
         run.trigger("test1");
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3"));
@@ -484,8 +472,8 @@ private slots:
         }
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel2"));
         QCOMPARE(gradeLabel(run, 1), QStringLiteral("5"));
-        QVERIFY(enabled(run, "N2") && enabled(run, "test2"));
-        const QStringList lines = journalLines(course);
+        QVERIFY(run.enabled("N2") && run.enabled("test2"));
+        const QStringList lines = course.lines(kJournal);
         QCOMPARE(lines.size(), 1);
         QVERIFY(lines[0].startsWith(QStringLiteral("Нұрлан Сейітов | ")));
         QVERIFY(lines[0].endsWith(QStringLiteral(" | test1 | 5")));
@@ -504,7 +492,7 @@ private slots:
         // The next start finds topic 2 open.
         Running next;
         next.signIn(QStringLiteral("Нұрлан Сейітов"), QStringLiteral("physics"));
-        QVERIFY(enabled(next, "N2") && enabled(next, "test2") && !enabled(next, "N3"));
+        QVERIFY(next.enabled("N2") && next.enabled("test2") && !next.enabled("N3"));
     }
 };
 

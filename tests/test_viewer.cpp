@@ -65,14 +65,6 @@ struct LauncherSpy {
     ~LauncherSpy() { ui::TForm1::launcher = saved; }
 };
 
-// An empty folder made the current directory for the test's lifetime.
-struct ForeignFolder {
-    QTemporaryDir dir;
-    QString previous = QDir::currentPath();
-    ForeignFolder() { QDir::setCurrent(dir.path()); }
-    ~ForeignFolder() { QDir::setCurrent(previous); }
-};
-
 int authorsWindows() {
     int n = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
@@ -105,7 +97,7 @@ private slots:
     void viewEntriesShowTheirDocumentsBeforeAndAfterSignIn() {
         const auto views = entriesOf(docs::Action::View);
         QCOMPARE(views.size(), std::size_t(51));
-        CourseFolder course(true);
+        CourseFolder course(Contents::Everything);
         Running run;
         // Before sign-in the lectures menu is hidden; the other document menus and help are offered.
         const std::set<std::string> early = {"nlab", "Nprak", "Nrk", "N8", "N21"};
@@ -133,7 +125,7 @@ private slots:
     }
 
     void viewEntriesAfterAllTopicsArePassed() {
-        CourseFolder course(true);
+        CourseFolder course(Contents::Everything);
         Running run;
         run.registerUser(kStudent, QStringLiteral("pw"));
         std::array<std::uint8_t, 12> passed;
@@ -153,7 +145,7 @@ private slots:
             {"N24", 2},   {"N32", 3},   {"N52", 5},   {"N83", 8},   {"N92", 9},   {"N103", 10}, {"N116", 11},
             {"N123", 12}, {"N133", 13}, {"N143", 14}, {"N153", 15}, {"N162", 16}, {"N171", 17}, {"N181", 18}};
         QCOMPARE(entriesOf(docs::Action::Launch).size(), shows.size());
-        CourseFolder course(true);
+        CourseFolder course(Contents::Everything);
         // The command lines say "Data\Prezent\"; the folder on disk is spelled in other letter case.
         for (const auto& [name, number] : shows)
             course.write(QStringLiteral("data/prezent/%1.pps").arg(number), "slides");
@@ -184,7 +176,7 @@ private slots:
     }
 
     void helpPageIsLoadedWhenTheViewerFirstShows() {
-        CourseFolder course(true);
+        CourseFolder course(Contents::Everything);
         const QUrl help = QUrl::fromLocalFile(below(course.path(), "\\data\\help\\sod.htm"));
         Running run;
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel4"));
@@ -206,7 +198,7 @@ private slots:
 
     void startedFromAnotherFolderTheViewerAsksForMissingFiles() {
         {
-            ForeignFolder folder;
+            CourseFolder folder(Contents::Nothing);
             Running run;
             QCOMPARE(boxCount(), 1); // the administrator settings file is not there either
             const QString startBox = lastBoxText();
@@ -214,15 +206,15 @@ private slots:
             for (const docs::MenuEntry& e : docs::menuEntries())
                 menu[QString::fromLatin1(e.name)] = run.action(e.name)->isVisible();
             for (const docs::MenuEntry* e : entriesOf(docs::Action::View)) {
-                const QString problem = viewProblem(run, *e, below(folder.dir.path(), e->target));
+                const QString problem = viewProblem(run, *e, below(folder.path(), e->target));
                 QVERIFY2(problem.isEmpty(), qPrintable(problem));
             }
             QCOMPARE(boxCount(), 1);
             QCOMPARE(lastBoxText(), startBox);
             for (const docs::MenuEntry& e : docs::menuEntries())
                 QCOMPARE(run.action(e.name)->isVisible(), menu[QString::fromLatin1(e.name)]);
-            QCOMPARE(QDir::currentPath(), folder.dir.path());
-            QVERIFY(QDir(folder.dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
+            QCOMPARE(QDir::currentPath(), folder.path());
+            QVERIFY(QDir(folder.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden));
         }
         // At the root the formed path holds "/\data\..."; the doubled separator names the same file.
         const QString previous = QDir::currentPath();
@@ -236,9 +228,9 @@ private slots:
     }
 
     void viewerCommandsWorkBeneathTheSettingsScreen() {
-        CourseFolder course(true);
+        CourseFolder course(Contents::Everything);
         Running run;
-        run.signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+        run.signInAdmin();
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
         run.trigger("Ntun");
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel7"));
@@ -298,7 +290,7 @@ private slots:
     }
 
     void aboutAuthorsWindowIsOneModelessWindow() {
-        CourseFolder course(true);
+        CourseFolder course(Contents::Everything);
         Running run;
         QWidget* authors = run.program.form5.get();
         QCOMPARE(authorsWindows(), 1);

@@ -33,11 +33,13 @@ void copyTree(const QString& from, const QString& to, bool withDocuments) {
 
 } // namespace
 
-CourseFolder::CourseFolder(bool withDocuments) : previous_(QDir::currentPath()) {
+CourseFolder::CourseFolder(Contents contents) : previous_(QDir::currentPath()) {
     if (!dir_.isValid())
         qFatal("no temporary folder");
-    copyTree(QStringLiteral(ORTAVIA_SOURCE_DIR "/course"), dir_.path(), withDocuments);
-    QDir::setCurrent(dir_.path());
+    if (contents != Contents::Nothing)
+        copyTree(QStringLiteral(ORTAVIA_SOURCE_DIR "/course"), dir_.path(), contents == Contents::Everything);
+    if (!QDir::setCurrent(dir_.path()))
+        qFatal("cannot enter the temporary folder");
 }
 
 CourseFolder::~CourseFolder() {
@@ -58,6 +60,14 @@ QByteArray CourseFolder::read(const QString& relative) const {
 
 bool CourseFolder::exists(const QString& relative) const {
     return QFileInfo::exists(file(relative));
+}
+
+QStringList CourseFolder::lines(const QString& relative) const {
+    QStringList lines =
+        QString::fromStdString(cp::toUtf8(read(relative).toStdString())).split(QStringLiteral("\r\n"));
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
 }
 
 Running::Running(bool closeTitle) {
@@ -107,6 +117,14 @@ void Running::signIn(const QString& name, const QString& password) const {
     click("SpeedButton3");
 }
 
+void Running::signInAdmin() const {
+    signIn(QStringLiteral("admin"), QStringLiteral("admin"));
+}
+
+bool Running::enabled(const char* item) const {
+    return ui::itemEnabled(action(item));
+}
+
 void Running::answer(int k) const {
     auto* button = control<ui::AnswerButton>(qPrintable(QStringLiteral("RadioButton%1").arg(k)));
     QTest::mouseDClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(20, button->height() / 2));
@@ -114,6 +132,14 @@ void Running::answer(int k) const {
 
 std::string cp(const char* utf8) {
     return cp::fromUtf8(utf8).value();
+}
+
+void storeRecord(const char* user, const std::vector<std::string>& grades) {
+    store::Batch batch("\\users.ini");
+    batch.write(cp(user), "password", "pw");
+    for (std::size_t k = 0; k < grades.size(); ++k)
+        batch.write(cp(user), "test" + std::to_string(k + 1), grades[k]);
+    batch.commit();
 }
 
 void writeTest(const QString& testName, const std::vector<int>& rightAnswers, const std::string& count) {

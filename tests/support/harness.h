@@ -23,17 +23,22 @@
 
 namespace ortavia::testsupport {
 
-// A fresh course folder: the sample course's settings and tests (and its documents when asked),
-// made the current directory for the test's lifetime.
+// What a course folder starts with: nothing, the sample course's settings and tests, or the whole
+// sample course with its documents.
+enum class Contents { Nothing, SettingsAndTests, Everything };
+
+// A fresh course folder made the current directory for the test's lifetime.
 class CourseFolder {
 public:
-    explicit CourseFolder(bool withDocuments = false);
+    explicit CourseFolder(Contents contents = Contents::SettingsAndTests);
     ~CourseFolder();
     QString path() const { return dir_.path(); }
     QString file(const QString& relative) const { return dir_.filePath(relative); }
     void write(const QString& relative, const QByteArray& bytes) const;
     QByteArray read(const QString& relative) const;
     bool exists(const QString& relative) const;
+    // The lines of a text file in the code page (CR LF ends), as UTF-8 text.
+    QStringList lines(const QString& relative) const;
 
 private:
     QTemporaryDir dir_;
@@ -64,11 +69,16 @@ public:
     // Registers and signs in through the sign-in screen.
     void registerUser(const QString& name, const QString& password) const;
     void signIn(const QString& name, const QString& password) const;
-    void answer(int k) const; // double-clicks answer k of the test screen
+    void signInAdmin() const;             // with the sample course's administrator login
+    bool enabled(const char* item) const; // the menu item's enabled state as the program set it
+    void answer(int k) const;             // double-clicks answer k of the test screen
 };
 
 // Code page bytes of a UTF-8 text.
 std::string cp(const char* utf8);
+
+// Writes a user record of "\users.ini" (password "pw" and the grade texts of tests 1, 2, ...).
+void storeRecord(const char* user, const std::vector<std::string>& grades);
 
 // Writes the store's enciphered test file of a test with the given right answers (one per
 // question) and question count text, replacing any file of that name.
