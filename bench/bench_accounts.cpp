@@ -11,6 +11,7 @@
 
 #include "app/program.h"
 #include "app/tform3.h"
+#include "bench_support.h"
 #include "store/store.h"
 #include "store/textfile.h"
 #include "ui/components.h"
@@ -25,23 +26,11 @@ int main(int argc, char** argv) {
     ui::dialogs::setTestMode(true);
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
-    QDir().mkpath(QStringLiteral("data/info"));
-    textfile::replace("data\\info\\tumb.db", "admin|admin|journal.txt\r\n");
     const int users = 10000;
-    std::vector<std::string> names;
-    store::Batch batch("\\users.ini");
-    for (int i = 0; i < users; ++i) {
-        names.push_back("student" + std::to_string(i));
-        batch.write(names.back(), "password", "pw" + std::to_string(i));
-        for (int k = 1; k <= 12; ++k)
-            batch.write(names.back(), "test" + std::to_string(k), k == 1 ? "4" : "0");
-    }
-    batch.commit();
-    textfile::replace("users", textfile::joinLines(names));
+    bench::seedUsers(users, "4");
 
     ui::Program program;
-    QTimer::singleShot(0, program.form3.get(), &QWidget::close);
-    program.showTitle();
+    bench::passTitle(program);
     ui::TForm1* w = program.form1.get();
     auto* name = ui::findComponentAs<QLineEdit>(w, QStringLiteral("Edit2"));
     auto* password = ui::findComponentAs<QLineEdit>(w, QStringLiteral("MaskEdit1"));

@@ -15,6 +15,7 @@
 
 #include "app/program.h"
 #include "app/tform3.h"
+#include "bench_support.h"
 #include "store/store.h"
 #include "store/textfile.h"
 #include "testing/testing.h"
@@ -30,9 +31,7 @@ int main(int argc, char** argv) {
     ui::dialogs::setTestMode(true);
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
-    QDir().mkpath(QStringLiteral("data/info"));
     QDir().mkpath(QStringLiteral("data/tests"));
-    textfile::replace("data\\info\\tumb.db", "admin|admin|journal.txt\r\n");
 
     const int questions = 1000;
     {
@@ -48,25 +47,13 @@ int main(int argc, char** argv) {
         test.write("inf", "vsego", std::to_string(questions));
         test.commit();
     }
-    std::vector<std::string> names;
-    {
-        store::Batch records("\\users.ini");
-        for (int i = 0; i < 10000; ++i) {
-            names.push_back("student" + std::to_string(i));
-            records.write(names.back(), "password", "pw");
-            for (int k = 1; k <= 12; ++k)
-                records.write(names.back(), "test" + std::to_string(k), "0");
-        }
-        records.commit();
-    }
-    textfile::replace("users", textfile::joinLines(names));
+    bench::seedUsers(10000, "0");
 
     ui::Program program;
-    QTimer::singleShot(0, program.form3.get(), &QWidget::close);
-    program.showTitle();
+    bench::passTitle(program);
     ui::TForm1* w = program.form1.get();
     ui::findComponentAs<QLineEdit>(w, QStringLiteral("Edit2"))->setText(QStringLiteral("student5000"));
-    ui::findComponentAs<QLineEdit>(w, QStringLiteral("MaskEdit1"))->setText(QStringLiteral("pw"));
+    ui::findComponentAs<QLineEdit>(w, QStringLiteral("MaskEdit1"))->setText(QStringLiteral("pw5000"));
     ui::findComponentAs<QPushButton>(w, QStringLiteral("SpeedButton3"))->click();
     ui::findComponentAs<QAction>(w, QStringLiteral("test1"))->trigger();
 

@@ -14,6 +14,7 @@
 
 #include "app/program.h"
 #include "app/tform3.h"
+#include "bench_support.h"
 #include "docs/catalogue.h"
 #include "ui/components.h"
 #include "ui/dialogs.h"
@@ -28,8 +29,7 @@ int main(int argc, char** argv) {
     QDir::setCurrent(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("course"));
 
     ui::Program program;
-    QTimer::singleShot(0, program.form3.get(), &QWidget::close);
-    program.showTitle();
+    bench::passTitle(program);
     ui::TForm1* w = program.form1.get();
     QWebEngineView* view = w->browser();
     auto waitLoaded = [&] {
