@@ -6,7 +6,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 shift || true
 
-packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev libqt6svg6-dev
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev
           libgl-dev fonts-paratype qt6-translations-l10n xvfb xauth poppler-utils)
 missing=()
 for p in "${packages[@]}"; do
