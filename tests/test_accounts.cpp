@@ -1,12 +1,31 @@
 // Registration, sign-in, deletion, the administrator settings and the topics locked at sign-in.
+#include <algorithm>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "accounts/accounts.h"
+#include "store/error.h"
 #include "store/store.h"
+#include "store/textfile.h"
 #include "support/harness.h"
 
 using namespace ortavia;
 using namespace ortavia::testsupport;
 
-namespace {} // namespace
+namespace {
+
+const QString kRefused = QStringLiteral("Проверьте правильность имени и пароля!");
+
+// No box shown since `from` holds the text.
+bool anyBoxSince(int from, const QString& text) {
+    const QList<ui::ShownBox>& boxes = ui::dialogs::shownBoxes();
+    for (int i = from; i < boxes.size(); ++i)
+        if (boxes[i].text.contains(text))
+            return true;
+    return false;
+}
+
+} // namespace
 
 class AccountsTest : public QObject {
     Q_OBJECT
@@ -144,10 +163,13 @@ private slots:
         const QByteArray users = course.read("users");
         const QByteArray records = course.read("users.ini");
         const QStringList refused = {
-            QStringLiteral("айгҮЛ"), QStringLiteral("ADMIN"), QString(),
-            QStringLiteral("a]b"),   QStringLiteral("[x"),    QStringLiteral(";x"),
-            QStringLiteral(" x"),    QStringLiteral("x "),    QStringLiteral("λ-user"),
-            QStringLiteral("a\nb")};
+            QStringLiteral("айгҮЛ"), QStringLiteral("ADMIN"), QString(), QStringLiteral("a]b"),
+            QStringLiteral("[x"), QStringLiteral(";x"), QStringLiteral(" x"), QStringLiteral("x "),
+            QStringLiteral("λ-user"), QStringLiteral("a\nb"), QStringLiteral("a|b"),
+            QStringLiteral("a\u00A0b"), QStringLiteral("a\u00ADb"), QStringLiteral("a\u0001b"),
+            QStringLiteral("a\tb"),
+            // A word of Latin and Cyrillic letters passes for another name ("Аsқar", Latin s).
+            QStringLiteral("Аsқар"), QStringLiteral("Ivаn")};
         for (const QString& name : refused) {
             const int boxes = boxCount();
             run.registerUser(name, QStringLiteral("second"));
@@ -158,6 +180,10 @@ private slots:
         }
         QCOMPARE(course.read("users"), users);
         QCOMPARE(course.read("users.ini"), records);
+        // Words of different alphabets side by side are a name like any other.
+        run.registerUser(QStringLiteral("Ivan Иванов"), QStringLiteral("x"));
+        QCOMPARE(lastBoxText(), QStringLiteral("Пользователь зарегистрирован.Нажмите \"Далее>>\""));
+        course.write("users", users);
         // A record without a list entry also blocks the name.
         storeRecord("orphan", {"1"});
         run.registerUser(QStringLiteral("ORPHAN"), QStringLiteral("x"));
@@ -224,6 +250,220 @@ private slots:
         Running next;
         next.signIn(QStringLiteral("teacher"), QString());
         QVERIFY(next.action("Ntun")->isVisible());
+    }
+
+    void sectionWithoutPasswordIsNoRecord() {
+        CourseFolder course;
+        {
+            // An administrator session saves its grade array under the login at close.
+            Running admin;
+            admin.signInAdmin();
+            ui::dialogs::answerNextBox(ui::Answer::Ok);
+            admin.main()->close();
+        }
+        QVERIFY(course.read("users.ini").contains("[admin]"));
+        // A student deleted on one computer whose grades another computer saves at close.
+        storeRecord("Dana", {"4"});
+        store::erase("Dana", "\\users.ini");
+        accounts::saveGrades("Dana", {});
+        QVERIFY(!accounts::hasRecord("Dana") && !accounts::hasRecord("admin"));
+        Running run;
+        for (const QString& name :
+             {QStringLiteral("Admin"), QStringLiteral("ADMIN"), QStringLiteral("admin "),
+              QStringLiteral("Dana"), QStringLiteral("dana")}) {
+            run.signIn(name, QStringLiteral("??????"));
+            QCOMPARE(run.visibleScreen(), QStringLiteral("Panel4"));
+            QCOMPARE(lastBoxText(), kRefused);
+        }
+        // Deleting with the default text removes no grades saved under a name.
+        const QByteArray records = course.read("users.ini");
+        run.type("Edit2", QStringLiteral("Admin"));
+        run.type("MaskEdit1", QStringLiteral("??????"));
+        run.click("SpeedButton2");
+        QCOMPARE(course.read("users.ini"), records);
+        // The name is free for a student to register.
+        run.registerUser(QStringLiteral("Dana"), QStringLiteral("new"));
+        run.signIn(QStringLiteral("Dana"), QStringLiteral("new"));
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
+    }
+
+    void registrationIsCheckedAgainUnderTheLock() {
+        CourseFolder course;
+        // Another computer has registered the name since this one looked.
+        storeRecord("Ерлан", {"5"});
+        const QByteArray records = course.read("users.ini");
+        try {
+            accounts::writeNewRecord(cp("ерЛАН"), "mine");
+            QFAIL("a second registration of a name was written");
+        } catch (const Error& e) {
+            QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("уже зарегистрирован")));
+        }
+        QCOMPARE(course.read("users.ini"), records);
+        accounts::writeNewRecord(cp("Ернар"), "mine");
+        QVERIFY(accounts::hasRecord(cp("Ернар")));
+    }
+
+    void passwordsAreNeverShownAndKeptWhole() {
+        CourseFolder course;
+        Running run;
+        const QString secret = QStringLiteral("sécret€λ"); // outside the code page
+        const QString longPassword(int(accounts::kMaxPassword) + 1, QLatin1Char('p'));
+        const int from = boxCount();
+        const QByteArray users = course.read("users");
+        run.registerUser(QStringLiteral("Бота"), secret);
+        run.registerUser(QStringLiteral("Бота"), longPassword);
+        QVERIFY(!course.exists("users.ini"));
+        QCOMPARE(course.read("users"), users);
+        run.registerUser(QStringLiteral("Бота"), QString(int(accounts::kMaxPassword), QLatin1Char('p')));
+        QCOMPARE(lastBoxText(), QStringLiteral("Пользователь зарегистрирован.Нажмите \"Далее>>\""));
+        run.signIn(QStringLiteral("Бота"), secret);
+        run.type("MaskEdit1", secret);
+        run.click("SpeedButton2");
+        QVERIFY(accounts::hasRecord(cp("Бота")));
+        run.signIn(QStringLiteral("Бота"), QString(int(accounts::kMaxPassword), QLatin1Char('p')));
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
+        QCOMPARE(boxCount(), from + 5);
+        QVERIFY(!anyBoxSince(from, QStringLiteral("sécret")) && !anyBoxSince(from, QStringLiteral("pppp")));
+    }
+
+    void settingsApplyRefusesWhatCannotWork() {
+        CourseFolder course;
+        storeRecord("Марат", {"5"});
+        course.write("users", cp("Марат\r\nЖаңа\r\n").c_str());
+        QDir().mkpath(course.file("logs"));
+        Running run;
+        run.signInAdmin();
+        run.trigger("Ntun");
+        const QByteArray before = course.read("data/info/tumb.db");
+        struct Case {
+            QString login, password, journal;
+        };
+        const QString longPassword(int(accounts::kMaxPassword) + 1, QLatin1Char('p'));
+        const QList<Case> refused = {
+            {QString(), QStringLiteral("pw"), QStringLiteral("j.txt")},               // no login
+            {QStringLiteral(" boss"), QStringLiteral("pw"), QStringLiteral("j.txt")}, // not a name
+            {QStringLiteral("bоss"), QStringLiteral("pw"), QStringLiteral("j.txt")},  // Latin and Cyrillic
+            {QStringLiteral("мАРАТ"), QStringLiteral("pw"), QStringLiteral("j.txt")}, // a recorded student
+            {QStringLiteral("жаңа"), QStringLiteral("pw"), QStringLiteral("j.txt")},  // a listed name
+            {QStringLiteral("boss"), longPassword, QStringLiteral("j.txt")},
+            {QStringLiteral("boss"), QStringLiteral("sécret€"), QStringLiteral("j.txt")},
+            {QStringLiteral("boss"), QStringLiteral("pw"), QString()},
+            {QStringLiteral("boss"), QStringLiteral("pw"), QStringLiteral("  ")},
+            {QStringLiteral("boss"), QStringLiteral("pw"), QStringLiteral("logs")}, // a folder
+            {QStringLiteral("boss"), QStringLiteral("pw"), QStringLiteral("LOGS")},
+            {QStringLiteral("boss"), QStringLiteral("pw"), QStringLiteral("new\\")},
+        };
+        for (const Case& c : refused) {
+            const int boxes = boxCount();
+            run.type("Edit3", c.login);
+            run.type("Edit4", c.password);
+            run.type("Edit5", c.password);
+            run.type("Edit6", c.journal);
+            run.click("SpeedButton7");
+            QVERIFY2(boxCount() == boxes + 1, qPrintable(c.login + "|" + c.journal));
+            QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Error);
+            QVERIFY(!lastBoxText().contains(QStringLiteral("sécret")) &&
+                    !lastBoxText().contains(QStringLiteral("ppp")));
+            QCOMPARE(course.read("data/info/tumb.db"), before);
+        }
+        run.type("Edit3", QStringLiteral("Бас"));
+        run.type("Edit4", QStringLiteral("pw"));
+        run.type("Edit5", QStringLiteral("pw"));
+        run.type("Edit6", QStringLiteral("logs/j.txt"));
+        run.click("SpeedButton7");
+        QCOMPARE(course.read("data/info/tumb.db"), QByteArray(cp("Бас|pw|logs/j.txt\r\n").c_str()));
+    }
+
+    void userListIsChangedAsItIsNow() {
+        CourseFolder course;
+        Running run; // loads an empty list
+        // Another computer registers meanwhile.
+        accounts::writeNewRecord("Other", "pw");
+        accounts::addToUserList("Other");
+        run.registerUser(QStringLiteral("Mine"), QStringLiteral("pw"));
+        QCOMPARE(course.read("users"), QByteArray("Other\r\nMine\r\n"));
+        auto* combo = run.control<QComboBox>("ComboBox1");
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(0), QStringLiteral("Other"));
+        QCOMPARE(combo->currentText(), QString()); // nobody chosen
+        // Another computer registers a third name, then this one deletes its own: the third stays.
+        accounts::addToUserList("Third");
+        run.type("Edit2", QStringLiteral("mine"));
+        run.type("MaskEdit1", QStringLiteral("pw"));
+        run.click("SpeedButton2");
+        QCOMPARE(course.read("users"), QByteArray("Other\r\nThird\r\n"));
+        QCOMPARE(combo->count(), 2);
+        QCOMPARE(combo->itemText(1), QStringLiteral("Third"));
+        // A list whose last line has no line end gets one before the new name.
+        course.write("users", "Other\r\nThird");
+        run.registerUser(QStringLiteral("Fourth"), QStringLiteral("pw"));
+        QCOMPARE(course.read("users"), QByteArray("Other\r\nThird\r\nFourth\r\n"));
+    }
+
+    void fourComputersRegisterAndDeleteAtOnce() {
+        CourseFolder course;
+        constexpr int kProcs = 4, kNames = 40;
+        accounts::addToUserList("keep");
+        std::vector<pid_t> kids;
+        for (int k = 0; k < kProcs; ++k) {
+            const pid_t pid = fork();
+            QVERIFY(pid >= 0);
+            if (pid == 0) {
+                int rc = 0;
+                try {
+                    // Each copy registers its names and deletes every other one again.
+                    for (int i = 0; i < kNames; ++i) {
+                        const std::string name = "p" + std::to_string(k) + "n" + std::to_string(i);
+                        accounts::writeNewRecord(name, "pw");
+                        accounts::addToUserList(name);
+                        if (i % 2 == 1) {
+                            store::erase(name, accounts::kRecords);
+                            rc |= accounts::removeFromUserList(name) ? 0 : 1;
+                        }
+                    }
+                } catch (...) {
+                    rc = 2;
+                }
+                _exit(rc);
+            }
+            kids.push_back(pid);
+        }
+        for (const pid_t pid : kids) {
+            int status = 0;
+            QCOMPARE(waitpid(pid, &status, 0), pid);
+            QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        }
+        std::vector<std::string> names = textfile::readLines("users");
+        std::sort(names.begin(), names.end());
+        std::vector<std::string> expected = {"keep"};
+        for (int k = 0; k < kProcs; ++k)
+            for (int i = 0; i < kNames; i += 2) {
+                expected.push_back("p" + std::to_string(k) + "n" + std::to_string(i));
+                QVERIFY(accounts::hasRecord(expected.back()));
+            }
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(names, expected);
+    }
+
+    void courseFolderOutsideTheCodePage() {
+        CourseFolder course;
+        const QString folder = course.file(QStringLiteral("café ☕"));
+        QVERIFY(QDir().mkpath(folder + "/data/info"));
+        QVERIFY(QFile::copy(course.file("data/info/tumb.db"), folder + "/data/info/tumb.db"));
+        QVERIFY(QDir::setCurrent(folder));
+        Running run;
+        QCOMPARE(boxCount(), 0);
+        run.registerUser(QStringLiteral("Сәуле"), QStringLiteral("pw"));
+        run.signIn(QStringLiteral("Сәуле"), QStringLiteral("pw"));
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
+        QVERIFY(QFile::exists(folder + "/users.ini") && QFile::exists(folder + "/users"));
+        QCOMPARE(
+            QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot | QDir::Hidden).filter("users").size(),
+            4); // users, users.ini and their lock files: nothing beside the folder
+        // Documents are asked for under the real folder too.
+        run.trigger("n1");
+        QVERIFY2(run.main()->requestedUrl().toLocalFile().startsWith(folder),
+                 qPrintable(run.main()->requestedUrl().toLocalFile()));
     }
 
     void settingsLineParsing() {

@@ -235,6 +235,7 @@ private slots:
     void tenFivesGiveFifty() {
         CourseFolder course;
         storeRecord("Student", std::vector<std::string>(12, "5"));
+        writeUserList(course, {"Student"});
         Running running;
         running.signInAdmin();
         Previewed seen;
@@ -257,6 +258,7 @@ private slots:
     void valuesPrintExactlyAsRead() {
         CourseFolder course;
         storeRecord("Bob", {"5", "4", "3", "05", " 2", "+1", "0", "0", "0", "0", "junk", "junk"});
+        writeUserList(course, {"Bob"});
         Running running;
         running.signInAdmin();
         Previewed seen;
@@ -276,6 +278,7 @@ private slots:
     void conversionErrorLeavesTheDialogOpen() {
         CourseFolder course;
         storeRecord("Bob", {"5", "4", "x1", "0", "0", "0", "0", "0", "0", "0"});
+        writeUserList(course, {"Bob"});
         Running running;
         running.signInAdmin();
         Previewed seen;
@@ -296,25 +299,30 @@ private slots:
         QCOMPARE(running.program.form4->QuickRep1.total, QString());
     }
 
-    void nameWithoutRecordReportsTheDefaultText() {
+    void onlyARegisteredStudentIsReported() {
         CourseFolder course;
+        storeRecord("Bob", std::vector<std::string>(10, "4")); // a record, but not listed
+        writeUserList(course, {"Listed Only"});                // listed, but no record
         Running running;
         running.signInAdmin();
         Previewed seen;
         renderPreviewsTo(course, seen);
-        const std::string shownDefault = store::crypt(store::kDefaultText);
-        QVERIFY(withReportDialog(running,
-                                 [](ui::TOKRightDlg1* d) { chooseAndConfirm(d, QStringLiteral("Никто")); }));
+        for (const QString& name : {QString(), QStringLiteral("  "), QStringLiteral("Никто"),
+                                    QStringLiteral("Bob"), QStringLiteral("Listed Only")}) {
+            const int boxes = boxCount();
+            QVERIFY(withReportDialog(running, [&](ui::TOKRightDlg1* d) { chooseAndConfirm(d, name); }));
+            QCOMPARE(boxCount(), boxes + 1);
+            QVERIFY2(lastBoxText().contains(QStringLiteral("Выберите студента")), qPrintable(lastBoxText()));
+            QVERIFY(!lastBoxText().contains(QStringLiteral("integer")));
+        }
         QCOMPARE(seen.count, 0);
-        QCOMPARE(lastBoxText(),
-                 QStringLiteral("'%1' is not a valid integer value").arg(ui::toQ(shownDefault)));
-        QCOMPARE(running.program.form4->QuickRep1.tests[9],
-                 QStringLiteral("Тестирование №10: ") + ui::toQ(shownDefault));
+        QCOMPARE(running.program.form4->QuickRep1.userName, QString());
     }
 
     void cancelAndEscapeTouchNothing() {
         CourseFolder course;
         storeRecord("Bob", std::vector<std::string>(10, "4"));
+        writeUserList(course, {"Bob"});
         Running running;
         running.signInAdmin();
         Previewed seen;
@@ -347,6 +355,7 @@ private slots:
     void enterConfirms() {
         CourseFolder course;
         storeRecord("Bob", std::vector<std::string>(10, "3"));
+        writeUserList(course, {"Bob"});
         Running running;
         running.signInAdmin();
         Previewed seen;
@@ -433,6 +442,7 @@ private slots:
     void previewExportsPdf() {
         CourseFolder course;
         storeRecord("Bob", {"5", "4", "0", "0", "0", "0", "0", "0", "0", "0"});
+        writeUserList(course, {"Bob"});
         Running running;
         running.signInAdmin();
         const QString target = course.file(QStringLiteral("saved/report.pdf"));

@@ -1,12 +1,23 @@
 #include "accounts/accounts.h"
 
+#include <QString>
+#include <sys/stat.h>
+
+#include "store/atomicfile.h"
 #include "store/codepage.h"
 #include "store/convert.h"
+#include "store/error.h"
 #include "store/fsys.h"
 #include "store/ini.h"
 #include "store/store.h"
 
 namespace ortavia::accounts {
+namespace {
+
+constexpr std::string_view kAlreadyRegistered =
+    "Пользователь с таким именем уже зарегистрирован. Выберите другое имя.";
+
+} // namespace
 
 Settings parseSettings(std::string_view firstLine) {
     std::string fields[3];
@@ -20,11 +31,29 @@ Settings parseSettings(std::string_view firstLine) {
     return {fields[0], fields[1], fields[2]};
 }
 
-std::optional<std::string> settingsRefusal(const Settings& s) {
+std::optional<std::string> settingsRefusal(const Settings& s, const std::vector<std::string>& userList) {
     for (const std::string* field : {&s.login, &s.password, &s.journal})
         if (field->find_first_of("|\r\n") != std::string::npos)
             return std::string(
                 "Поля настроек не могут содержать символ \"|\" и переводы строки. Исправьте их.");
+    if (s.login.empty())
+        return std::string("Введите логин администратора.");
+    if (const auto why = nameRefusal(s.login))
+        return "Логин администратора не подходит: " + *why;
+    const int listed = findUser(userList, s.login);
+    if (listed >= 0 || hasRecord(s.login))
+        return "Логин администратора совпадает с именем зарегистрированного пользователя «" +
+               cp::toUtf8(listed >= 0 ? userList[static_cast<std::size_t>(listed)] : s.login) +
+               "»: оценки администратора записались бы в его запись. Выберите другой логин.";
+    if (const auto why = passwordRefusal(s.password))
+        return why;
+    if (s.journal.find_first_not_of(" \t") == std::string::npos)
+        return std::string("Укажите имя файла отчёта (журнала тестирования).");
+    struct stat st;
+    const char last = s.journal.back();
+    if (last == '\\' || last == '/' ||
+        (stat(fsys::resolve(s.journal).c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+        return "«" + cp::toUtf8(s.journal) + "» — это папка. Укажите имя файла отчёта, например journal.txt.";
     return std::nullopt;
 }
 
@@ -32,35 +61,68 @@ std::string settingsLine(const Settings& s) {
     return s.login + "|" + s.password + "|" + s.journal + "\r\n";
 }
 
-std::optional<std::string> registrationRefusal(std::string_view name,
-                                               const std::vector<std::string>& userList,
-                                               std::string_view adminLogin) {
+std::optional<std::string> nameRefusal(std::string_view name) {
     if (name.empty())
         return std::string("Введите имя пользователя.");
     if (name.find_first_of(std::string_view("]\r\n\0", 4)) != std::string_view::npos)
         return std::string("Имя пользователя не может содержать символ \"]\" и переводы строки.");
+    if (name.find('|') != std::string_view::npos)
+        return std::string("Имя пользователя не может содержать символ \"|\".");
     if (name.front() == '[' || name.front() == ';')
         return std::string("Имя пользователя не может начинаться с символа \"[\" или \";\".");
     if (name.front() == ' ' || name.back() == ' ' || name.front() == '\t' || name.back() == '\t')
         return std::string("Имя пользователя не может начинаться или заканчиваться пробелом.");
-    if (!adminLogin.empty() && cp::equalsNoCase(name, adminLogin))
-        return std::string("Это имя занято. Выберите другое имя пользователя.");
-    if (findUser(userList, name) >= 0 || hasRecord(name))
-        return std::string("Пользователь с таким именем уже зарегистрирован. Выберите другое имя.");
+    // Characters that show as nothing or as a plain space, and words that mix alphabets, would let
+    // one name pass for another.
+    const QString text = QString::fromStdString(cp::toUtf8(name));
+    bool latin = false, cyrillic = false;
+    for (const QChar c : text) {
+        if (c == QChar(' ')) {
+            latin = cyrillic = false;
+            continue;
+        }
+        const QChar::Category cat = c.category();
+        if (cat == QChar::Other_Control || cat == QChar::Other_Format || c == QChar(0x00A0) ||
+            c == QChar(0x00AD) || c == QChar(0xFFFD) || c.isSpace())
+            return std::string("Имя пользователя не может содержать управляющие символы, неразрывный пробел, "
+                               "мягкий перенос и табуляцию. Разделяйте слова обычным пробелом.");
+        if (c.isLetter()) {
+            latin = latin || c.script() == QChar::Script_Latin;
+            cyrillic = cyrillic || c.script() == QChar::Script_Cyrillic;
+            if (latin && cyrillic)
+                return std::string("В одном слове имени смешаны латинские и русские (казахские) буквы. "
+                                   "Наберите каждое слово буквами одного алфавита.");
+        }
+    }
     return std::nullopt;
 }
 
+std::optional<std::string> passwordRefusal(std::string_view password) {
+    if (password.size() > kMaxPassword)
+        return "Пароль длиннее " + std::to_string(kMaxPassword) +
+               " байт не может быть сохранён. Выберите пароль короче.";
+    return std::nullopt;
+}
+
+std::optional<std::string> registrationRefusal(std::string_view name,
+                                               const std::vector<std::string>& userList,
+                                               std::string_view adminLogin) {
+    if (const auto why = nameRefusal(name))
+        return why;
+    if (!adminLogin.empty() && cp::equalsNoCase(name, adminLogin))
+        return std::string("Это имя занято. Выберите другое имя пользователя.");
+    if (findUser(userList, name) >= 0 || hasRecord(name))
+        return std::string(kAlreadyRegistered);
+    return std::nullopt;
+}
+
+bool hasRecordIn(std::string_view recordsContent, std::string_view name) {
+    // A stored value never holds a line break, so a line break marks a missing password.
+    return ini::readFrom(recordsContent, name, "password", "\n") != "\n";
+}
+
 bool hasRecord(std::string_view name) {
-    // A key is missing exactly when two different defaults both come back.
-    const std::string path = fsys::storePath(kRecords);
-    for (std::string_view key : {"password", "test1"})
-        if (ini::read(path, name, key, "\x01") != "\x01")
-            return true;
-    // A stored value equal to the first default is told apart by a second one.
-    for (std::string_view key : {"password", "test1"})
-        if (ini::read(path, name, key, "\x02") != "\x02")
-            return true;
-    return false;
+    return ini::read(fsys::storePath(kRecords), name, "password", "\n") != "\n";
 }
 
 void writeNewRecord(std::string_view name, std::string_view password) {
@@ -69,7 +131,44 @@ void writeNewRecord(std::string_view name, std::string_view password) {
     batch.write(name, "test1", "1");
     for (int n = 2; n <= 12; ++n)
         batch.write(name, "test" + std::to_string(n), "0");
-    batch.commit();
+    batch.commit([&](std::string_view current) {
+        if (hasRecordIn(current, name))
+            throw Error(std::string(kAlreadyRegistered));
+    });
+}
+
+void addToUserList(std::string_view name) {
+    atomicfile::update(kUserList, atomicfile::Missing::Create,
+                       [&](const std::string* old) -> std::optional<std::string> {
+                           std::string content = old ? *old : std::string();
+                           if (!content.empty() && content.back() != '\n' && content.back() != '\r')
+                               content += "\r\n";
+                           content.append(name).append("\r\n");
+                           return content;
+                       });
+}
+
+bool removeFromUserList(std::string_view name) {
+    bool removed = false;
+    atomicfile::update(
+        kUserList, atomicfile::Missing::Leave, [&](const std::string* old) -> std::optional<std::string> {
+            const std::string& c = *old;
+            for (std::size_t pos = 0; pos < c.size();) {
+                std::size_t end = c.find_first_of("\r\n", pos);
+                if (end == std::string::npos)
+                    end = c.size();
+                std::size_t next = end;
+                if (next < c.size())
+                    next += c[next] == '\r' && next + 1 < c.size() && c[next + 1] == '\n' ? 2 : 1;
+                if (cp::equalsNoCase(std::string_view(c).substr(pos, end - pos), name)) {
+                    removed = true;
+                    return c.substr(0, pos) + c.substr(next);
+                }
+                pos = next;
+            }
+            return std::nullopt;
+        });
+    return removed;
 }
 
 std::uint8_t storedGrade(std::string_view name, int test) {

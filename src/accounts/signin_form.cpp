@@ -25,28 +25,28 @@ void TForm1::SpeedButton1Click() {
                                       "курса. Используйте русские, казахские или латинские буквы."));
         return;
     }
-    const std::optional<std::string> password = tryFromQ(MaskEdit1->text());
-    if (!password) {
-        dialogs::error(this, QStringLiteral("Пароль содержит символы, которых нет в кодовой странице курса. "
-                                            "Используйте русские, казахские или латинские буквы и цифры."));
+    const std::string password = passwordFromQ(MaskEdit1->text());
+    signedInName_ = *name;
+    // The list as it is now: other copies of the program register and delete too.
+    if (const auto refusal = accounts::registrationRefusal(
+            *name, textfile::readLinesIfExists(accounts::kUserList), adminLogin_)) {
+        dialogs::error(this, QString::fromStdString(*refusal));
         return;
     }
-    signedInName_ = *name;
-    if (const auto refusal = accounts::registrationRefusal(*name, users_, adminLogin_)) {
+    if (const auto refusal = accounts::passwordRefusal(password)) {
         dialogs::error(this, QString::fromStdString(*refusal));
         return;
     }
     // The whole record first, then the list: a failure leaves no record or a whole one.
-    accounts::writeNewRecord(*name, *password);
-    users_.push_back(*name);
-    ComboBox1->addItem(toQ(*name));
-    saveUserList();
+    accounts::writeNewRecord(*name, password);
+    accounts::addToUserList(*name);
+    loadUserList();
     dialogs::information(this, QStringLiteral("Пользователь зарегистрирован.Нажмите \"Далее>>\""));
 }
 
 void TForm1::SpeedButton3Click() {
     signedInName_ = fromQ(Edit2->text());
-    const std::string password = fromQ(MaskEdit1->text());
+    const std::string password = passwordFromQ(MaskEdit1->text());
     // An empty login is no login: nobody signs in as administrator while the settings hold none.
     if (!adminLogin_.empty() && signedInName_ == adminLogin_) {
         if (password != adminPassword_) {
@@ -81,17 +81,16 @@ void TForm1::SpeedButton3Click() {
 
 void TForm1::SpeedButton2Click() {
     const std::string name = fromQ(Edit2->text());
-    if (store::read(name, "password", accounts::kRecords) != fromQ(MaskEdit1->text())) {
+    if (store::read(name, "password", accounts::kRecords) != passwordFromQ(MaskEdit1->text())) {
         dialogs::error(this, kRefused);
         return;
     }
-    store::erase(name, accounts::kRecords);
-    const int index = accounts::findUser(users_, name);
-    if (index >= 0) {
-        users_.erase(users_.begin() + index);
-        ComboBox1->removeItem(index);
-    }
-    saveUserList();
+    // A section without a password (grades saved under the administrator login) is nobody's record
+    // and stays; a list line without any record goes, as the default text lets it.
+    if (accounts::hasRecord(name))
+        store::erase(name, accounts::kRecords);
+    accounts::removeFromUserList(name);
+    loadUserList();
 }
 
 void TForm1::SpeedButton7Click() {
@@ -99,8 +98,9 @@ void TForm1::SpeedButton7Click() {
         dialogs::error(this, QStringLiteral("Проверьте пароль!"));
         return;
     }
-    const accounts::Settings typed{fromQ(Edit3->text()), fromQ(Edit5->text()), fromQ(Edit6->text())};
-    if (const auto refusal = accounts::settingsRefusal(typed)) {
+    const accounts::Settings typed{fromQ(Edit3->text()), passwordFromQ(Edit5->text()), fromQ(Edit6->text())};
+    if (const auto refusal =
+            accounts::settingsRefusal(typed, textfile::readLinesIfExists(accounts::kUserList))) {
         dialogs::error(this, QString::fromStdString(*refusal));
         return;
     }

@@ -1,8 +1,10 @@
 // The progress screen: the grades of one person, and the administrator's user picker.
 #include <QAction>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <functional>
 
 #include "accounts/accounts.h"
 #include "ui/text.h"
@@ -29,11 +31,47 @@ void TForm1::ComboBox1Select() {
     showGrades();
 }
 
+namespace {
+
+// Tells the picker which keys the user presses, before its edit field handles them.
+class KeyWatch : public QObject {
+public:
+    KeyWatch(QObject* parent, std::function<void(const QKeyEvent*)> onKey)
+        : QObject(parent), onKey_(std::move(onKey)) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress)
+            onKey_(static_cast<const QKeyEvent*>(event));
+        return false;
+    }
+
+private:
+    std::function<void(const QKeyEvent*)> onKey_;
+};
+
+bool deletes(const QKeyEvent* key) {
+    return key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Delete ||
+           key->matches(QKeySequence::Cut) || key->matches(QKeySequence::DeleteStartOfWord) ||
+           key->matches(QKeySequence::DeleteEndOfWord) || key->matches(QKeySequence::DeleteEndOfLine) ||
+           key->matches(QKeySequence::DeleteCompleteLine);
+}
+
+} // namespace
+
+void TForm1::watchPickerKeys() {
+    QLineEdit* edit = ComboBox1->lineEdit();
+    edit->installEventFilter(
+        new KeyWatch(edit, [this](const QKeyEvent* key) { pickerDeleting_ = deletes(key); }));
+}
+
 void TForm1::completeUserName(const QString& typed) {
     // Typed text is completed to the first user whose name begins with it, letter case ignored;
-    // choosing a different user that way loads their grades at once. Deleting characters (the
-    // completed part among them) completes nothing, so that the typed text can be corrected.
-    const bool deleting = typed.size() < pickerText_.size() && pickerText_.startsWith(typed);
+    // choosing a different user that way loads their grades at once. A deleting key (the
+    // completed part among what it deletes) completes nothing, so that the typed text can be
+    // corrected; a letter typed over a selection, or the next letter of the completion, completes.
+    const bool deleting = pickerDeleting_;
+    pickerDeleting_ = false;
     if (typed.isEmpty() || deleting)
         return;
     int found = -1;

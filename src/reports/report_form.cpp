@@ -189,7 +189,20 @@ void TOKRightDlg1::FormShow() {
 }
 
 void TOKRightDlg1::OKBtnClick() {
-    main_->reportUserName = fromQ(ComboBox1->currentText());
+    const std::string name = fromQ(ComboBox1->currentText());
+    // The report is of a registered student; anything else would print the store's default text
+    // and fail on it.
+    if (name.find_first_not_of(" \t") == std::string::npos) {
+        dialogs::error(this, QStringLiteral("Выберите студента из списка или введите его имя."));
+        return;
+    }
+    if (accounts::findUser(textfile::readLinesIfExists(accounts::kUserList), name) < 0 ||
+        !accounts::hasRecord(name)) {
+        dialogs::error(this, QStringLiteral("Студент «%1» не зарегистрирован. Выберите студента из списка.")
+                                 .arg(ComboBox1->currentText()));
+        return;
+    }
+    main_->reportUserName = name;
     reports::fillUserReport(report_->QuickRep1, main_->reportUserName);
     report_->preview(this);
     accept();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -147,7 +148,9 @@ std::optional<std::string_view> readShared(const std::string& realPath, int* err
             *errnoOut = err;
         return std::nullopt;
     };
-    Fd fd(::open(realPath.c_str(), O_RDONLY | O_CLOEXEC));
+    // Not blocking on open: a pipe in place of a course file would otherwise wait for a writer
+    // for good.
+    Fd fd(::open(realPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!fd.valid())
         return failWith(errno);
     struct stat st;
@@ -155,6 +158,8 @@ std::optional<std::string_view> readShared(const std::string& realPath, int* err
         return failWith(errno);
     if (S_ISDIR(st.st_mode))
         return failWith(EISDIR);
+    if (!S_ISREG(st.st_mode))
+        return failWith(kNotRegular);
     size_t size = static_cast<size_t>(st.st_size);
     if (buffer.capacity < size || buffer.capacity == 0) {
         size_t cap = std::max<size_t>(size + size / 4, 4096);
@@ -168,6 +173,32 @@ std::optional<std::string_view> readShared(const std::string& realPath, int* err
     return std::string_view(buffer.data.get(), got);
 }
 
+std::string notRegularMessage(const std::string& realPath) {
+    return "\"" + realPath +
+           "\" — не обычный файл (папка, канал или устройство). Программа не может с ним работать; "
+           "сообщите администратору.";
+}
+
+std::string followLinks(const std::string& realPath) {
+    std::string path = realPath;
+    for (int depth = 0; depth < 40; ++depth) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        const ssize_t n = readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0)
+            return path;
+        target.resize(static_cast<size_t>(n));
+        if (target.front() != '/') {
+            const size_t slash = path.rfind('/');
+            target = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + target;
+        }
+        path = std::move(target);
+    }
+    return path;
+}
+
 bool isReadOnly(const std::string& realPath, unsigned mode) {
     if ((mode & 0222) == 0)
         return true;
@@ -176,7 +207,7 @@ bool isReadOnly(const std::string& realPath, unsigned mode) {
 
 void update(std::string_view formedPath, Missing missing,
             const std::function<std::optional<std::string>(const std::string* old)>& change) {
-    const std::string real = fsys::resolve(formedPath);
+    const std::string real = followLinks(fsys::resolve(formedPath));
     const auto fail = [&]() { throw Error("Unable to write to " + real); };
 
     const size_t slash = real.rfind('/');
@@ -188,6 +219,8 @@ void update(std::string_view formedPath, Missing missing,
     // Refuse a read-only file before anything (the lock file included) is created.
     struct stat st;
     if (stat(real.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode))
+            throw Error(notRegularMessage(real));
         if (isReadOnly(real, st.st_mode))
             fail();
     } else if (missing == Missing::Leave) {
@@ -209,9 +242,13 @@ void update(std::string_view formedPath, Missing missing,
     bool existed = false;
     struct stat oldSt {};
     {
-        Fd in(::open(real.c_str(), O_RDONLY | O_CLOEXEC));
+        Fd in(::open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (in.valid()) {
-            if (fstat(in.get(), &oldSt) != 0 || isReadOnly(real, oldSt.st_mode) || !readOpen(in.get(), old))
+            if (fstat(in.get(), &oldSt) != 0)
+                fail();
+            if (!S_ISREG(oldSt.st_mode))
+                throw Error(notRegularMessage(real));
+            if (isReadOnly(real, oldSt.st_mode) || !readOpen(in.get(), old))
                 fail();
             existed = true;
         } else if (errno != ENOENT) {
@@ -241,10 +278,11 @@ void update(std::string_view formedPath, Missing missing,
         fail();
     };
     if (existed) {
-        // The new file takes the place of the old one with its owner (when we may set it) and
-        // permission bits.
-        if (geteuid() == 0 && (oldSt.st_uid != geteuid() || oldSt.st_gid != getegid())) {
-            [[maybe_unused]] int ignored = fchown(out.get(), oldSt.st_uid, oldSt.st_gid);
+        // The new file takes the place of the old one with its group (a user may give a file any
+        // group of theirs), its owner when we are root, and its permission bits.
+        const uid_t owner = geteuid() == 0 ? oldSt.st_uid : static_cast<uid_t>(-1);
+        if ((geteuid() == 0 && oldSt.st_uid != geteuid()) || oldSt.st_gid != getegid()) {
+            [[maybe_unused]] int ignored = fchown(out.get(), owner, oldSt.st_gid);
         }
         if (fchmod(out.get(), oldSt.st_mode & 07777) != 0)
             failAndRemove();

@@ -13,8 +13,18 @@ namespace ortavia::atomicfile {
 
 // The whole content of a real (already resolved) path, read with one read() of the size fstat
 // gives. The view points into a buffer of the calling thread that the next call reuses. nullopt
-// when the file cannot be opened or read; errnoOut then holds the reason.
+// when the file cannot be opened or read; errnoOut then holds the reason: an errno value, or
+// kNotRegular for a pipe, a device or a socket (opened without blocking and never read).
+inline constexpr int kNotRegular = -1;
 std::optional<std::string_view> readShared(const std::string& realPath, int* errnoOut = nullptr);
+
+// The message for a course file that is a folder, a pipe or a device (UTF-8).
+std::string notRegularMessage(const std::string& realPath);
+
+// The file a path finally names: symbolic links followed (a dangling link gives the path its last
+// link points to, so that the target is created in the link's place). Other paths are returned as
+// they are.
+std::string followLinks(const std::string& realPath);
 
 // A file is read-only when its mode has no write bit at all (as for root, who passes every
 // access() test), or when the process may not write it.
@@ -24,10 +34,13 @@ bool isReadOnly(const std::string& realPath, unsigned mode);
 enum class Missing { Create, Leave };
 
 // Read-modify-replace of the file named by formedPath (a code page name, resolved here) under its
-// companion lock. change is given the current content (nullptr when the file is missing) and
-// returns the new content, or nullopt to leave the file as it is. With Missing::Leave a missing
-// file is left missing and change is not called. Throws Error("Unable to write to <path>") when the
-// file cannot be replaced; the file then keeps its previous content.
+// companion lock. A symbolic link stays a link: its target is locked and replaced. A folder, pipe or
+// device is refused with notRegularMessage. The new file keeps the old one's permission bits and
+// group (and owner, for root); a new file gets 0666 less the umask, so that students who are
+// different system users of one group can all write the course files. change is given the current content
+// (nullptr when the file is missing) and returns the new content, or nullopt to leave the file as it is. With
+// Missing::Leave a missing file is left missing and change is not called. Throws Error("Unable to write to
+// <path>") when the file cannot be replaced; the file then keeps its previous content.
 void update(std::string_view formedPath, Missing missing,
             const std::function<std::optional<std::string>(const std::string* old)>& change);
 

@@ -3,7 +3,9 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -71,7 +73,10 @@ bool setCurrentDirectory(std::string_view path) {
     return chdir(resolve(path).c_str()) == 0;
 }
 
-std::string resolve(std::string_view path) {
+namespace {
+
+// The real path of the parts of path (separated by '\\' or '/') taken below base (UTF-8).
+std::string resolveBelow(std::string base, std::string_view path) {
     // Split into parts; empty parts (doubled separators) are dropped.
     std::vector<std::string_view> parts;
     size_t i = 0;
@@ -84,10 +89,7 @@ std::string resolve(std::string_view path) {
         if (i > start)
             parts.push_back(path.substr(start, i - start));
     }
-    const bool absolute = !path.empty() && isSeparator(path.front());
     const bool trailing = !parts.empty() && isSeparator(path.back());
-
-    std::string base = absolute ? std::string("/") : currentDirectoryUtf8();
 
     // Fast way: the whole name exists exactly as written. Then every part exists as written too,
     // which is what the search part by part would find.
@@ -100,7 +102,7 @@ std::string resolve(std::string_view path) {
         return exact;
     }
 
-    std::string result = base;
+    std::string result = std::move(base);
     bool searching = true; // false once a part matched nothing: nothing below it can exist
     for (std::string_view p : parts) {
         std::string utf8 = cp::toUtf8(p);
@@ -120,6 +122,36 @@ std::string resolve(std::string_view path) {
     if (trailing)
         result += '/';
     return result;
+}
+
+} // namespace
+
+std::string resolve(std::string_view path) {
+    const bool absolute = !path.empty() && isSeparator(path.front());
+    if (!absolute)
+        return resolveBelow(currentDirectoryUtf8(), path);
+    // Paths from the file system stay in its own encoding: a current directory that the code page
+    // cannot hold stands at the start of a formed name (the store's "<current directory>\users.ini",
+    // a document's full name) in its own bytes, which are taken as they are; only the rest of the
+    // name is in the code page.
+    const std::string cwd = currentDirectoryUtf8();
+    if (path.starts_with(cwd) && (path.size() == cwd.size() || isSeparator(path[cwd.size()])) &&
+        !cp::fromUtf8(cwd))
+        return resolveBelow(cwd, path.substr(cwd.size()));
+    return resolveBelow("/", path);
+}
+
+std::optional<std::string> unreadableReason(std::string_view path) {
+    const std::string real = resolve(path);
+    const int fd = ::open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return std::string(strerrordesc_np(errno));
+    struct stat st;
+    const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    ::close(fd);
+    if (!regular)
+        return std::string("это не обычный файл: папка, канал или устройство");
+    return std::nullopt;
 }
 
 bool exists(std::string_view path) {

@@ -3,13 +3,15 @@
 // parts. They are resolved on the real file system part by part, each part matched without regard
 // to letter case when no part of exactly that name exists, so "Data\Prezent\" finds data/Prezent/
 // and "\data\tests\test3.ini" finds Test3.ini.
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace ortavia::fsys {
 
 // The process's current directory in the code page, without a trailing separator except at the
-// root ("/"). Taken anew at every call.
+// root ("/"). Taken anew at every call. A folder whose name the code page cannot hold ("café") is
+// given in its own bytes; resolve() knows it at the start of a formed name and keeps it as it is.
 std::string currentDirectory();
 
 // Changes the current directory; false when that is not possible.
@@ -21,6 +23,10 @@ bool setCurrentDirectory(std::string_view path);
 std::string resolve(std::string_view path);
 
 bool exists(std::string_view path);
+
+// Why an existing file cannot be read (UTF-8, the system's words), or nullopt when it can: a folder,
+// pipe or device in its place, or no permission to read it. Never blocks.
+std::optional<std::string> unreadableReason(std::string_view path);
 
 // The full name of a store file: the current directory followed directly by the name, with no
 // separator added or removed ("\users.ini" -> "/home/lab/course\users.ini").

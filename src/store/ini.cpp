@@ -15,6 +15,7 @@
 // section; a new section goes to the end of the file. Lines they add end in CR LF.
 #include "store/ini.h"
 
+#include <cerrno>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -22,6 +23,7 @@
 
 #include "store/atomicfile.h"
 #include "store/codepage.h"
+#include "store/error.h"
 #include "store/fsys.h"
 
 namespace ortavia::ini {
@@ -236,7 +238,12 @@ std::string eraseFrom(std::string_view content, std::string_view section) {
 
 std::string read(std::string_view path, std::string_view section, std::string_view key,
                  std::string_view def) {
-    std::optional<std::string_view> content = atomicfile::readShared(fsys::resolve(path));
+    const std::string real = fsys::resolve(path);
+    int err = 0;
+    std::optional<std::string_view> content = atomicfile::readShared(real, &err);
+    // A folder, pipe or device in a file's place is no missing file: it is named, never waited on.
+    if (!content && (err == atomicfile::kNotRegular || err == EISDIR))
+        throw Error(atomicfile::notRegularMessage(real));
     return readFrom(content.value_or(std::string_view()), section, key, def);
 }
 

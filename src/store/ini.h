@@ -12,7 +12,8 @@ namespace ortavia::ini {
 constexpr std::size_t kMaxValue = 2047; // a read value is cut to this many bytes
 
 // Value of key in section, or def (less its trailing spaces) when file, section or key is missing.
-// Never fails, takes no lock.
+// Takes no lock and fails only when a folder, pipe or device stands in the file's place (Error
+// naming it; a pipe would otherwise block the program).
 std::string read(std::string_view path, std::string_view section, std::string_view key, std::string_view def);
 
 // Writes one value (ending at its first NUL byte). Throws Error("Unable to write to <path>") when

@@ -1,6 +1,7 @@
 // The protected value store: INI values enciphered byte by byte.
 #include "store/store.h"
 
+#include "store/atomicfile.h"
 #include "store/error.h"
 #include "store/fsys.h"
 
@@ -45,7 +46,7 @@ void erase(std::string_view section, std::string_view fileName) {
     ini::eraseSection(fsys::storePath(fileName), section);
 }
 
-Batch::Batch(std::string_view fileName) : batch_(fsys::storePath(fileName)) {}
+Batch::Batch(std::string_view fileName) : path_(fsys::storePath(fileName)), batch_(path_) {}
 
 void Batch::write(std::string_view section, std::string_view key, std::string_view plain) {
     const std::string enciphered = crypt(plain);
@@ -59,6 +60,16 @@ void Batch::erase(std::string_view section) {
 
 void Batch::commit() {
     batch_.commit();
+}
+
+void Batch::commit(const std::function<void(std::string_view current)>& check) {
+    atomicfile::update(path_, atomicfile::Missing::Create,
+                       [&](const std::string* old) -> std::optional<std::string> {
+                           std::string content = old ? *old : std::string();
+                           check(content);
+                           batch_.applyTo(content);
+                           return content;
+                       });
 }
 
 } // namespace ortavia::store

@@ -2,6 +2,7 @@
 // The protected value store: every value kept in an INI file passes through here enciphered.
 // File names begin with a backslash and are put behind the current directory ("\users.ini",
 // "\data\tests\test3.ini"); section names and keys are plain.
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +34,12 @@ public:
     void write(std::string_view section, std::string_view key, std::string_view plain); // may throw (refusal)
     void erase(std::string_view section);
     void commit();
+    // The same, with check given the file's current content under its lock before anything is
+    // changed; an Error thrown by check leaves the file as it is.
+    void commit(const std::function<void(std::string_view current)>& check);
+
 private:
+    std::string path_;
     ini::Batch batch_;
 };
 

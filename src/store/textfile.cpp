@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +43,8 @@ std::vector<std::string> readLinesImpl(std::string_view path, bool missingIsEmpt
     if (!content) {
         if (missingIsEmpty && err == ENOENT)
             return {};
+        if (err == atomicfile::kNotRegular)
+            throw Error(atomicfile::notRegularMessage(real));
         throw Error("Cannot open file \"" + real + "\". " + reason(err));
     }
     return splitLines(*content);
@@ -75,28 +78,72 @@ std::string joinLines(const std::vector<std::string>& lines) {
 }
 
 void appendLine(std::string_view path, std::string_view line) {
-    const std::string real = fsys::resolve(path);
+    const std::string real = atomicfile::followLinks(fsys::resolve(path));
     const auto fail = [&]() { throw Error("Unable to write to " + real); };
-    std::string data;
-    data.reserve(line.size() + 2);
-    data.append(line).append("\r\n");
-    int fd = ::open(real.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0)
-        fail();
-    struct stat st;
-    if (fstat(fd, &st) != 0 || atomicfile::isReadOnly(real, st.st_mode)) {
-        ::close(fd);
+    // Created with 0666 less the umask, like every file of the course folder.
+    // Read access too, to see how the file ends; a file that may only be written is written all the same.
+    constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
+    int fd = ::open(real.c_str(), O_RDWR | kFlags, 0666);
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(real.c_str(), O_WRONLY | kFlags, 0666);
+    if (fd < 0) {
+        if (errno == EISDIR || errno == ENXIO)
+            throw Error(atomicfile::notRegularMessage(real));
         fail();
     }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        fail();
+    if (!S_ISREG(st.st_mode))
+        throw Error(atomicfile::notRegularMessage(real));
+    if (atomicfile::isReadOnly(real, st.st_mode))
+        fail();
+
+    // The journal's own lock: the size seen, the line written and a short write cut back are one
+    // step for all copies of the program. Where no lock file can be made the line is still
+    // written with one write.
+    int lock = ::open((real + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    if (lock < 0)
+        lock = ::open((real + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
+    struct Unlocker {
+        int fd;
+        ~Unlocker() {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    } unlocker{lock};
+    if (lock >= 0)
+        while (flock(lock, LOCK_EX) != 0 && errno == EINTR) {
+        }
+
+    if (fstat(fd, &st) != 0)
+        fail();
+    const off_t size = st.st_size;
+    std::string data;
+    data.reserve(line.size() + 4);
+    // A file that does not end in a line break (a line cut by a crash, an edit by hand) gets one
+    // first, so that this line stands on a line of its own.
+    char last = '\n';
+    if (size > 0 && pread(fd, &last, 1, size - 1) != 1)
+        last = '\n';
+    if (last != '\n' && last != '\r')
+        data.append("\r\n");
+    data.append(line).append("\r\n");
     ssize_t n;
     do
         n = ::write(fd, data.data(), data.size());
     while (n < 0 && errno == EINTR);
-    // A short write (a full disk) is an error too: a second write could interleave with the lines
-    // of another copy of the program.
-    const bool ok = n == static_cast<ssize_t>(data.size());
-    if (::close(fd) != 0 || !ok)
+    if (n != static_cast<ssize_t>(data.size())) {
+        // A short write (a full disk): what was written is cut off again, so no torn line stays.
+        if (n > 0) {
+            [[maybe_unused]] int ignored = ftruncate(fd, size);
+        }
         fail();
+    }
 }
 
 } // namespace ortavia::textfile

@@ -32,6 +32,13 @@ void TForm1::Button2Click() {
                                  .arg(QString::fromStdString(fsys::displayName(file))));
         return;
     }
+    if (const std::optional<std::string> why = fsys::unreadableReason(file)) {
+        dialogs::error(
+            this, QStringLiteral("Файл теста \"%1\" не читается (%2). Тест не может быть начат; "
+                                 "сообщите администратору.")
+                      .arg(QString::fromStdString(fsys::displayName(file)), QString::fromStdString(*why)));
+        return;
+    }
     testing::questionCount(currentTest_); // a test that cannot be graded is not started
     tag_ = 1;
     right_ = 0;
@@ -42,6 +49,7 @@ void TForm1::Button2Click() {
     action("N0")->setVisible(false);
     action("Ni")->setVisible(false);
     runActive_ = true;
+    runMenusHidden_ = true;
     loadQuestion(1);
 }
 
@@ -78,6 +86,9 @@ void TForm1::RadioButton6DblClick() {
         grades_[entry - 1] = static_cast<std::uint8_t>(grade_);
     textfile::appendLine(journalName_, testing::journalLine(signedInName_, testing::journalTime(),
                                                             testing::journalDate(), currentTest_, grade_));
+    // From here the progress screen's "<<Назад" gives the menu entries back; until here (a journal
+    // that cannot be written) leaving the test screen does.
+    runMenusHidden_ = false;
     NiClick();
     for (int k = 1; k <= 12; ++k)
         if (grades_[k - 1] >= 3)
@@ -88,11 +99,12 @@ void TForm1::RadioButton6DblClick() {
 void TForm1::leaveRunIfLeft() {
     // Every screen switch comes here: a run ends when its test screen is hidden or another screen
     // lies in front of it.
-    if (!runActive_ ||
+    if (!runMenusHidden_ ||
         (Panel3->isVisibleTo(this) && !Panel1->isVisibleTo(this) && !Panel6->isVisibleTo(this) &&
          !Panel4->isVisibleTo(this) && !Panel7->isVisibleTo(this)))
         return;
     runActive_ = false;
+    runMenusHidden_ = false;
     action("N0")->setVisible(true);
     action("Ni")->setVisible(true);
 }

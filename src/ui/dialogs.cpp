@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <deque>
 #include <optional>
 
 #include "store/fsys.h"
@@ -13,7 +14,7 @@ namespace {
 
 struct TestState {
     bool on = false;
-    std::optional<Answer> nextBox;
+    std::deque<Answer> nextBoxes;
     std::optional<QString> nextFile;
     QList<ShownBox> shown;
 };
@@ -35,12 +36,15 @@ QString captionOf(BoxKind kind) {
     return QStringLiteral("Warning");
 }
 
-Answer show(QWidget* parent, BoxKind kind, const QString& text, bool withCancel) {
+Answer show(QWidget* parent, BoxKind kind, const QString& text, bool withCancel, Answer defaultAnswer) {
     TestState& s = state();
     if (s.on) {
         s.shown.append({kind, captionOf(kind), text});
-        Answer a = s.nextBox.value_or(Answer::Ok);
-        s.nextBox.reset();
+        Answer a = defaultAnswer;
+        if (!s.nextBoxes.empty()) {
+            a = s.nextBoxes.front();
+            s.nextBoxes.pop_front();
+        }
         return withCancel ? a : Answer::Ok;
     }
     QMessageBox::Icon icon = kind == BoxKind::Error         ? QMessageBox::Critical
@@ -48,11 +52,13 @@ Answer show(QWidget* parent, BoxKind kind, const QString& text, bool withCancel)
                                                             : QMessageBox::Warning;
     QMessageBox box(icon, captionOf(kind), text, QMessageBox::NoButton, parent);
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.setDefaultButton(ok);
     if (withCancel) {
         QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
         box.setEscapeButton(cancel);
+        if (defaultAnswer == Answer::Cancel)
+            box.setDefaultButton(cancel);
     }
-    box.setDefaultButton(ok);
     box.exec();
     return box.clickedButton() == ok ? Answer::Ok : Answer::Cancel;
 }
@@ -60,13 +66,13 @@ Answer show(QWidget* parent, BoxKind kind, const QString& text, bool withCancel)
 } // namespace
 
 void error(QWidget* parent, const QString& text) {
-    show(parent, BoxKind::Error, text, false);
+    show(parent, BoxKind::Error, text, false, Answer::Ok);
 }
 void information(QWidget* parent, const QString& text) {
-    show(parent, BoxKind::Information, text, false);
+    show(parent, BoxKind::Information, text, false, Answer::Ok);
 }
-Answer warningOkCancel(QWidget* parent, const QString& text) {
-    return show(parent, BoxKind::Warning, text, true);
+Answer warningOkCancel(QWidget* parent, const QString& text, Answer defaultAnswer) {
+    return show(parent, BoxKind::Warning, text, true, defaultAnswer);
 }
 
 QString openFile(QWidget* parent, const QString& caption) {
@@ -92,7 +98,7 @@ bool testMode() {
     return state().on;
 }
 void answerNextBox(Answer answer) {
-    state().nextBox = answer;
+    state().nextBoxes.push_back(answer);
 }
 void answerNextOpenFile(const QString& path) {
     state().nextFile = path;
@@ -101,7 +107,7 @@ const QList<ShownBox>& shownBoxes() {
     return state().shown;
 }
 void resetTestState() {
-    state().nextBox.reset();
+    state().nextBoxes.clear();
     state().nextFile.reset();
     state().shown.clear();
 }

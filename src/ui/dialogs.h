@@ -1,7 +1,7 @@
 #pragma once
 // Message boxes and the open-file dialog of the program, behind one wrapper so that a test can
-// answer them in advance: in test mode nothing modal is shown, every box is recorded, and the box
-// takes the one-shot answer given beforehand (or its default button when none was given).
+// answer them in advance: in test mode nothing modal is shown, every box is recorded, and each box
+// takes the next of the answers given beforehand, once (or its default button when none is left).
 #include <QList>
 #include <QString>
 
@@ -22,8 +22,8 @@ namespace dialogs {
 
 void error(QWidget* parent, const QString& text);       // caption "Error", OK
 void information(QWidget* parent, const QString& text); // caption "Information", OK
-// Warning box with OK (the default) and Cancel; Escape and the close box count as Cancel.
-Answer warningOkCancel(QWidget* parent, const QString& text);
+// Warning box with OK and Cancel, the given one the default; Escape and the close box count as Cancel.
+Answer warningOkCancel(QWidget* parent, const QString& text, Answer defaultAnswer = Answer::Ok);
 
 // The open-file dialog: the chosen file's full path, or an empty text when cancelled. Like the
 // platform's dialog, choosing a file moves the current directory to that file's folder.
@@ -32,7 +32,7 @@ QString openFile(QWidget* parent, const QString& caption);
 // Test hooks.
 void setTestMode(bool on);
 bool testMode();
-void answerNextBox(Answer answer);
+void answerNextBox(Answer answer);            // queued: the boxes take the answers in order
 void answerNextOpenFile(const QString& path); // empty: the dialog is cancelled
 const QList<ShownBox>& shownBoxes();
 void resetTestState(); // forgets the queued answers and the record of shown boxes

@@ -22,4 +22,12 @@ std::string fromQ(const QString& text) {
     return *bytes;
 }
 
+std::string passwordFromQ(const QString& text) {
+    std::optional<std::string> bytes = tryFromQ(text);
+    if (!bytes)
+        throw Error("Пароль содержит символы, которых нет в кодовой странице курса. Используйте русские, "
+                    "казахские или латинские буквы и цифры.");
+    return *bytes;
+}
+
 } // namespace ortavia::ui

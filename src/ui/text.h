@@ -13,5 +13,7 @@ QString toQ(std::string_view codePageText);
 // the code page cannot hold.
 std::string fromQ(const QString& text);
 std::optional<std::string> tryFromQ(const QString& text);
+// The same for a password field: the message never shows the text.
+std::string passwordFromQ(const QString& text);
 
 } // namespace ortavia::ui

@@ -19,6 +19,7 @@
 #include "docs/catalogue.h"
 #include "reports/report_form.h"
 #include "store/error.h"
+#include "store/fsys.h"
 #include "store/store.h"
 #include "store/textfile.h"
 #include "testing/encipher_form.h"
@@ -336,9 +337,7 @@ void TForm1::buildProgress() {
     });
     connect(ComboBox1->lineEdit(), &QLineEdit::textEdited, this,
             [this](const QString& typed) { guarded([this, &typed] { completeUserName(typed); }); });
-    // The text as it was before an edit (the edit is reported before the change).
-    connect(ComboBox1->lineEdit(), &QLineEdit::textChanged, this,
-            [this] { pickerText_ = ComboBox1->lineEdit()->text(); });
+    watchPickerKeys();
 }
 
 void TForm1::buildTextPage() {
@@ -447,13 +446,16 @@ void TForm1::loadUserList() {
     ComboBox1->clear();
     for (const std::string& n : users_)
         ComboBox1->addItem(toQ(n));
-}
-
-void TForm1::saveUserList() {
-    textfile::replace(accounts::kUserList, textfile::joinLines(users_));
+    // No name is chosen until the administrator chooses one: a name beside grades that are not
+    // that student's would mislead.
+    ComboBox1->setCurrentIndex(-1);
+    ComboBox1->setEditText(QString());
+    chosenUser_ = -1;
 }
 
 void TForm1::loadSettings() {
+    if (!fsys::exists(accounts::kSettingsFile))
+        throw Error("File not found");
     const std::vector<std::string> lines = textfile::readLines(accounts::kSettingsFile);
     const accounts::Settings settings =
         accounts::parseSettings(lines.empty() ? std::string() : lines.front());
@@ -482,8 +484,9 @@ void TForm1::closeEvent(QCloseEvent* event) {
         FormClose();
         saved = true;
     });
-    if (!saved) {
-        // The grades could not be written: the window stays, so nothing is lost without notice.
+    if (!saved && dialogs::warningOkCancel(this, QStringLiteral("Выйти без сохранения оценок?"),
+                                           Answer::Cancel) != Answer::Ok) {
+        // The grades could not be written and the user stays: nothing is lost without notice.
         event->ignore();
         return;
     }

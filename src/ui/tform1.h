@@ -118,7 +118,6 @@ private:
     void showPanels(std::initializer_list<QWidget*> show, std::initializer_list<QWidget*> hide);
     void loadSettings();
     void loadUserList();
-    void saveUserList();
     void showGrades();
     void loadQuestion(int n);
     void saveGrades();
@@ -126,6 +125,7 @@ private:
     void navigate(const std::string& relativePath);
     void leaveRunIfLeft();
     void completeUserName(const QString& typed);
+    void watchPickerKeys();
 
     // Screens, bottom to top.
     QWidget* Panel2 = nullptr; // progress
@@ -173,8 +173,9 @@ private:
     int grade_ = 0;
     std::string clickedAnswer_;
     bool runActive_ = false;
-    int chosenUser_ = -1; // the item of ComboBox1 last chosen
-    QString pickerText_;  // the text of ComboBox1 before the edit being handled
+    bool runMenusHidden_ = false; // N0 and Ni hidden by a run, until it ends or its screen is left
+    int chosenUser_ = -1;         // the item of ComboBox1 last chosen
+    bool pickerDeleting_ = false; // the key being handled in ComboBox1 deletes
     QUrl requestedUrl_;
 };
 
