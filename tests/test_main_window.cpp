@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <QTranslator>
 #include <QWebEngineView>
+#include <sys/stat.h>
 
 #include "app/tform3.h"
 #include "docs/catalogue.h"
@@ -142,6 +143,29 @@ private slots:
         run.trigger("Ne");
         QCOMPARE(closed.count(), 1);
         QVERIFY(!run.main()->isVisible());
+    }
+
+    void gradesThatCannotBeWrittenAtCloseOfferALeaveWithoutSaving() {
+        CourseFolder course;
+        Running run;
+        run.registerUser(QStringLiteral("Арман"), QStringLiteral("pw"));
+        run.signIn(QStringLiteral("Арман"), QStringLiteral("pw"));
+        QSignalSpy closed(run.main(), &ui::TForm1::closed);
+        QVERIFY(::chmod(course.file(QStringLiteral("users.ini")).toLocal8Bit().constData(), 0444) == 0);
+        // Confirmed, the write fails, and Cancel (the default) stays.
+        const int from = boxCount();
+        ui::dialogs::answerNextBox(ui::Answer::Ok);
+        run.trigger("Ne");
+        QCOMPARE(boxCount(), from + 3);
+        QCOMPARE(ui::dialogs::shownBoxes()[from + 1].kind, ui::BoxKind::Error);
+        QCOMPARE(lastBoxText(), QStringLiteral("Выйти без сохранения оценок?"));
+        QCOMPARE(closed.count(), 0);
+        QVERIFY(run.main()->isVisible());
+        // OK leaves without the grades.
+        for (int i = 0; i < 3; ++i)
+            ui::dialogs::answerNextBox(ui::Answer::Ok);
+        run.trigger("Ne");
+        QCOMPARE(closed.count(), 1);
     }
 
     void missingUserListIsAnEmptyList() {

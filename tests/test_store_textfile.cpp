@@ -1,11 +1,17 @@
 // Plain text files: reading lines, atomic replacement and appending.
 #include <QtTest>
 
+#include <functional>
+
+#include <csignal>
+#include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "store/error.h"
+#include "store/ini.h"
 #include "store/textfile.h"
 
 using namespace ortavia;
@@ -115,7 +121,119 @@ private slots:
         QCOMPARE(::stat(p("journal.txt").c_str(), &st), 0);
         const mode_t mask = umask(0);
         umask(mask);
-        QCOMPARE(st.st_mode & 0777, mode_t(0644) & ~mask);
+        QCOMPARE(st.st_mode & 0777, mode_t(0666) & ~mask);
+        // A file that does not end in a line break (a line cut short, an edit by hand): the next
+        // line starts on a line of its own.
+        spit(p("cut.txt"), "whole\r\ncut sh");
+        textfile::appendLine(p("cut.txt"), "next");
+        QCOMPARE(B(slurp(p("cut.txt"))), B("whole\r\ncut sh\r\nnext\r\n"));
+    }
+    void appendLineOnAFullDiskLeavesNoTornLine() {
+        spit(p("full.txt"), "one\r\n");
+        struct rlimit saved, small;
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        small = saved;
+        small.rlim_cur = 12; // room for part of the line only
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const std::string error = errorOf([&] { textfile::appendLine(p("full.txt"), "a long second line"); });
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(B(error), B("Unable to write to " + p("full.txt")));
+        QCOMPARE(B(slurp(p("full.txt"))), B("one\r\n"));
+        textfile::appendLine(p("full.txt"), "two");
+        QCOMPARE(B(slurp(p("full.txt"))), B("one\r\ntwo\r\n"));
+    }
+    void symbolicLinksStayLinks() {
+        QDir().mkpath(QString::fromStdString(p("real")));
+        spit(p("real/data.txt"), "old\r\n");
+        QCOMPARE(::symlink("real/data.txt", p("link.txt").c_str()), 0);
+        textfile::replace(p("link.txt"), "new\r\n");
+        ortavia::ini::write(p("link.txt"), "s", "k", "v");
+        textfile::appendLine(p("link.txt"), "line");
+        struct stat st;
+        QCOMPARE(::lstat(p("link.txt").c_str(), &st), 0);
+        QVERIFY(S_ISLNK(st.st_mode));
+        QCOMPARE(B(slurp(p("real/data.txt"))), B("new\r\n[s]\r\nk=v\r\nline\r\n"));
+        // The lock is the target's, so that copies reaching the file by either name exclude each other.
+        QVERIFY(QFile::exists(QString::fromStdString(p("real/data.txt.lock"))));
+        QVERIFY(!QFile::exists(QString::fromStdString(p("link.txt.lock"))));
+        // A link whose target does not exist yet: the target is created, the link stays.
+        QCOMPARE(::symlink("real/later.txt", p("dangling.txt").c_str()), 0);
+        textfile::replace(p("dangling.txt"), "made");
+        QCOMPARE(::lstat(p("dangling.txt").c_str(), &st), 0);
+        QVERIFY(S_ISLNK(st.st_mode));
+        QCOMPARE(B(slurp(p("real/later.txt"))), B("made"));
+    }
+    void pipesDevicesAndFoldersAreRefusedWithoutWaiting() {
+        alarm(30); // a pipe opened the blocking way would wait for a writer for good
+        QCOMPARE(::mkfifo(p("fifo").c_str(), 0666), 0);
+        QDir().mkpath(QString::fromStdString(p("folder")));
+        for (const std::string& path : {p("fifo"), std::string("/dev/null"), p("folder")}) {
+            const std::vector<std::function<void()>> uses = {
+                [&] { textfile::readLines(path); },
+                [&] { textfile::readLinesIfExists(path); },
+                [&] { textfile::replace(path, "x"); },
+                [&] { textfile::appendLine(path, "x"); },
+                [&] { ortavia::ini::read(path, "s", "k", "d"); },
+                [&] { ortavia::ini::write(path, "s", "k", "v"); },
+            };
+            for (std::size_t i = 0; i < uses.size(); ++i) {
+                const std::string e = errorOf(uses[i]);
+                const bool named = e.find(path) != std::string::npos;
+                const bool plain = e.find("не обычный файл") != std::string::npos ||
+                                   e.find("Is a directory") != std::string::npos;
+                QVERIFY2(named && plain, (path + " use " + std::to_string(i) + ": " + e).c_str());
+            }
+        }
+        struct stat st;
+        QCOMPARE(::stat(p("fifo").c_str(), &st), 0);
+        QVERIFY(S_ISFIFO(st.st_mode));
+        alarm(0);
+    }
+    void filesStayWritableForTheGroup() {
+        if (geteuid() != 0)
+            QSKIP("needs root to act as another user");
+        // A course folder of group 4242 shared by students who are different users.
+        constexpr gid_t kGroup = 4242;
+        const std::string dir = p("shared");
+        QCOMPARE(::chmod(dir_.path().toStdString().c_str(), 0711), 0); // the other user reaches it
+        QCOMPARE(::mkdir(dir.c_str(), 0775), 0);
+        QCOMPARE(::chown(dir.c_str(), 0, kGroup), 0);
+        QCOMPARE(::chmod(dir.c_str(), 0775), 0);
+        spit(dir + "/users", "a\r\n");
+        QCOMPARE(::chown((dir + "/users").c_str(), 0, kGroup), 0);
+        QCOMPARE(::chmod((dir + "/users").c_str(), 0664), 0);
+        const pid_t pid = fork();
+        QVERIFY(pid >= 0);
+        if (pid == 0) {
+            int rc = 0;
+            umask(002);
+            if (setgroups(1, &kGroup) != 0 || setgid(65534) != 0 || setuid(65534) != 0)
+                _exit(10);
+            try {
+                textfile::replace(dir + "/users", "a\r\nb\r\n");
+                textfile::replace(dir + "/new.txt", "x");
+                textfile::appendLine(dir + "/journal.txt", "x");
+            } catch (const Error& e) {
+                fprintf(stderr, "%s\n", e.what());
+                rc = 11;
+            }
+            _exit(rc);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(pid, &status, 0), pid);
+        QVERIFY(WIFEXITED(status));
+        QCOMPARE(WEXITSTATUS(status), 0);
+        struct stat st;
+        QCOMPARE(::stat((dir + "/users").c_str(), &st), 0);
+        QCOMPARE(st.st_gid, kGroup);
+        QCOMPARE(st.st_mode & 07777, mode_t(0664));
+        QCOMPARE(B(slurp(dir + "/users")), B("a\r\nb\r\n"));
+        for (const char* made : {"/new.txt", "/journal.txt"}) {
+            QCOMPARE(::stat((dir + made).c_str(), &st), 0);
+            QCOMPARE(st.st_mode & 07777, mode_t(0664)); // 0666 less the umask
+        }
     }
     void appendLineErrors() {
         QCOMPARE(B(errorOf([&] { textfile::appendLine(p("missing/j.txt"), "x"); })),

@@ -221,6 +221,11 @@ private slots:
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3")); // the progress screen is not shown
         QVERIFY(!run.enabled("test2"));
         QCOMPARE(course.read(QStringLiteral("users.ini")), record);
+        // Leaving the test screen gives the menu entries back, as leaving any run does.
+        QVERIFY(!run.action("N0")->isVisible() && !run.action("Ni")->isVisible());
+        run.trigger("N111");
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
+        QVERIFY(run.action("N0")->isVisible() && run.action("Ni")->isVisible());
         ui::dialogs::answerNextBox(ui::Answer::Ok);
         run.main()->close();
         QCOMPARE(storedValue("Айгүл", "test1"), std::string("5"));
@@ -271,6 +276,20 @@ private slots:
         QVERIFY(s.run.action("N0")->isVisible() && s.run.action("Ni")->isVisible());
         QVERIFY(!s.run.main()->runActive());
         QVERIFY(!s.course.exists(kJournal));
+    }
+
+    void unreadableTestFileIsRefused() {
+        Student s;
+        const QString file = s.course.file(QStringLiteral("data/tests/test1.ini"));
+        QVERIFY(QFile::remove(file));
+        QVERIFY(QDir().mkpath(file)); // a folder in the file's place
+        s.run.trigger("test1");
+        QCOMPARE(boxCount(), 1);
+        QVERIFY2(lastBoxText().contains(QStringLiteral("test1.ini")) &&
+                     lastBoxText().contains(QStringLiteral("не читается")),
+                 qPrintable(lastBoxText()));
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel1"));
+        QVERIFY(!s.run.main()->runActive());
     }
 
     void unsoundQuestionCountNeverGrades() {
@@ -377,6 +396,8 @@ private slots:
             QCOMPARE(gradeLabel(admin, k), QStringLiteral("0"));
 
         QLineEdit* edit = combo->lineEdit();
+        QCOMPARE(edit->text(), QString()); // nobody is chosen before the administrator chooses
+        QCOMPARE(combo->currentIndex(), -1);
         edit->setFocus();
         typeInto(edit, QStringLiteral("а")); // small letter: the first listed name
         QCOMPARE(edit->text(), QStringLiteral("Айгүл"));
@@ -387,10 +408,19 @@ private slots:
         QCOMPARE(gradeLabel(admin, 3), QStringLiteral("0"));
         QCOMPARE(gradeLabel(admin, 10), QStringLiteral("3"));
         QCOMPARE(int(admin.main()->grades()[9]), 3);
+        // Typing over a selection completes; the next letter of the completion, in its own
+        // spelling, keeps it.
+        edit->selectAll();
+        typeInto(edit, QStringLiteral("А"));
+        QCOMPARE(edit->text(), QStringLiteral("Айгүл"));
+        QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
+        typeInto(edit, QStringLiteral("й"));
+        QCOMPARE(edit->text(), QStringLiteral("Айгүл"));
+        QCOMPARE(edit->selectedText(), QStringLiteral("гүл"));
         // A name that matches nothing chooses nothing.
         edit->selectAll();
         QTest::keyClicks(edit, QStringLiteral("xyz"));
-        QCOMPARE(gradeLabel(admin, 1), QStringLiteral("5"));
+        QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
         // Kazakh letters fold too.
         edit->selectAll();
         typeInto(edit, QStringLiteral("ә"));
