@@ -144,9 +144,13 @@ void centre(QWidget* window) {
     const QRect room = availableArea(window);
     if (room.isEmpty())
         return;
-    const QSize outer = window->size().grownBy(frameOf(window));
-    window->move(room.left() + std::max(0, (room.width() - outer.width()) / 2),
-                 room.top() + std::max(0, (room.height() - outer.height()) / 2));
+    // The client area is placed, not the frame: before a window manager has framed a window, a
+    // window's position means its client area on some platforms and its frame on others.
+    const QMargins frame = frameOf(window);
+    const QSize outer = window->size().grownBy(frame);
+    const QPoint corner(room.left() + std::max(0, (room.width() - outer.width()) / 2),
+                        room.top() + std::max(0, (room.height() - outer.height()) / 2));
+    window->setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), window->size()));
 }
 
 void fitFixedWindow(QWidget* window, Layout& layout, QSize design) {
