@@ -11,9 +11,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSvgWidget>
 #include <QWebEngineView>
+#include <memory>
 
 #include "accounts/accounts.h"
 #include "docs/catalogue.h"
