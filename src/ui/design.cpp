@@ -19,7 +19,7 @@ constexpr double kSmallestScale = 0.3;
 
 // The frame that a window manager draws around a window that has not been shown yet (title bar
 // and borders); generous, so that a window placed with it stays on the screen.
-constexpr QMargins kFrameAllowance(8, 32, 8, 8);
+constexpr QMargins kFrameAllowance(8, 38, 8, 8);
 
 // Plain frames and widgets are containers: what is placed on them belongs to the design too.
 bool isContainer(const QWidget* w) {
