@@ -1,12 +1,11 @@
 #include "ui/dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <optional>
-
-#include "store/fsys.h"
 
 namespace ortavia::ui::dialogs {
 namespace {
@@ -15,6 +14,7 @@ struct TestState {
     bool on = false;
     std::optional<Answer> nextBox;
     std::optional<QString> nextFile;
+    QString lastFolder;
     QList<ShownBox> shown;
 };
 
@@ -71,12 +71,14 @@ Answer warningOkCancel(QWidget* parent, const QString& text) {
 
 QString openFile(QWidget* parent, const QString& caption) {
     TestState& s = state();
+    // The dialog opens in the current folder, named as the file system names it.
+    s.lastFolder = QDir::currentPath();
     QString path;
     if (s.on) {
         path = s.nextFile.value_or(QString());
         s.nextFile.reset();
     } else {
-        path = QFileDialog::getOpenFileName(parent, caption, QString::fromUtf8(fsys::currentDirectory()));
+        path = QFileDialog::getOpenFileName(parent, caption, s.lastFolder);
     }
     if (!path.isEmpty()) {
         path = QFileInfo(path).absoluteFilePath();
@@ -97,6 +99,9 @@ void answerNextBox(Answer answer) {
 void answerNextOpenFile(const QString& path) {
     state().nextFile = path;
 }
+QString lastOpenFileFolder() {
+    return state().lastFolder;
+}
 const QList<ShownBox>& shownBoxes() {
     return state().shown;
 }
@@ -104,6 +109,7 @@ void resetTestState() {
     state().nextBox.reset();
     state().nextFile.reset();
     state().shown.clear();
+    state().lastFolder.clear();
 }
 
 } // namespace ortavia::ui::dialogs
