@@ -314,7 +314,8 @@ private slots:
             for (QChar c : t) {
                 const char hi = static_cast<char>(c.unicode() >> 8),
                            lo = static_cast<char>(c.unicode() & 0xFF);
-                out += bigEndian ? QByteArray({hi, lo}) : QByteArray({lo, hi});
+                out.append(bigEndian ? hi : lo);
+                out.append(bigEndian ? lo : hi);
             }
             return out;
         };
