@@ -200,6 +200,8 @@ private slots:
                  qPrintable(r.out.right(300)));
         r = tool({QStringLiteral("show"), QStringLiteral("many.ini")});
         QVERIFY(r.out.contains(QStringLiteral("Правильный ответ: нет ключа ap")));
+        QVERIFY2(r.err.contains(QStringLiteral("Проверка остановлена (ошибок не меньше 100)")),
+                 qPrintable(r.err.right(300)));
     }
 
     void toolRefusesBadCalls() {

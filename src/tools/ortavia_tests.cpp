@@ -205,6 +205,9 @@ int showCommand(const char* fileArg) {
         std::cerr << "\nФайл теста неисправен:\n";
         for (const std::string& p : problems)
             std::cerr << "ошибка: " << p << '\n';
+        if (content.stopped)
+            std::cerr << "Проверка остановлена (ошибок не меньше " << problems.size()
+                      << "): дальше вопросы не проверены.\n";
         return kFailed;
     }
     return kOk;
