@@ -303,6 +303,53 @@ private slots:
         QVERIFY(enc::sourceRefusal(lines({"Вопрос?", "A) да*", "Қазақша сұрақ"})).empty());
     }
 
+    // A source saved as UTF-16 (with or without its byte-order mark) is refused like a UTF-8 one:
+    // read as code page bytes it would be enciphered into values that read as nothing.
+    void utf16SourcesAreRefused() {
+        const QString text = QStringLiteral("Вопрос?\r\nA) да*\r\nB) нет\r\nC) в\r\nD) г\r\nE) д\r\n");
+        const auto utf16 = [&](bool bigEndian, bool mark, const QString& t) {
+            QByteArray out;
+            if (mark)
+                out += bigEndian ? QByteArray("\xFE\xFF") : QByteArray("\xFF\xFE");
+            for (QChar c : t) {
+                const char hi = static_cast<char>(c.unicode() >> 8),
+                           lo = static_cast<char>(c.unicode() & 0xFF);
+                out.append(bigEndian ? hi : lo);
+                out.append(bigEndian ? lo : hi);
+            }
+            return out;
+        };
+        CourseFolder folder(Contents::Nothing);
+        enc::Working w;
+        textfile::replace(cpFile("good.txt"), textfile::joinLines(simpleSource("ABC")));
+        enc::encipherFile(cpFile("good.txt"), "T", w);
+        const QByteArray before = folder.read("T.ini");
+        const enc::Working kept = w;
+        const QByteArray sources[] = {utf16(false, true, text), utf16(true, true, text),
+                                      utf16(false, false, text), utf16(true, false, text),
+                                      // Cyrillic only: no NUL byte, the mark alone tells.
+                                      utf16(false, true, QStringLiteral("Вопрос\r\nБ"))};
+        for (const QByteArray& src : sources) {
+            textfile::replace(cpFile("u16.txt"), std::string_view(src.constData(), size_t(src.size())));
+            const std::string why = enc::sourceRefusal(textfile::readLines(cpFile("u16.txt")));
+            QVERIFY2(why.find("UTF-16") != std::string::npos, src.toHex().constData());
+            try {
+                enc::encipherFile(cpFile("u16.txt"), "T", w);
+                QFAIL("a UTF-16 source was converted");
+            } catch (const Error& e) {
+                QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("Windows-1251")), e.what());
+            }
+            QCOMPARE(folder.read("T.ini"), before);
+            QCOMPARE(w, kept);
+            try {
+                enc::encipherFile(cpFile("u16.txt"), "U", w);
+                QFAIL("a UTF-16 source was converted");
+            } catch (const Error&) {
+            }
+            QVERIFY(!QFile::exists(folder.file("U.ini")));
+        }
+    }
+
     void testNames() {
         for (const char* good : {"Test1", "test10", "Тест 3", "a.b"})
             QVERIFY2(enc::nameRefusal(cpt(good)).empty(), good);

@@ -104,7 +104,7 @@ private slots:
         const Run ok = tool({QStringLiteral("encipher"), kCourse + QStringLiteral("/tests-src/test4.txt"),
                              QStringLiteral("out/Test4.ini")});
         QCOMPARE(ok.status, 0);
-        QVERIFY(ok.out.contains(QStringLiteral("вопросов 12")));
+        QVERIFY(ok.out.contains(QStringLiteral("вопросов: 12")));
         QCOMPARE(readAll(folder.file(QStringLiteral("out/Test4.ini"))),
                  readAll(kCourse + "/data/tests/test4.ini"));
     }
@@ -136,6 +136,72 @@ private slots:
         QVERIFY(bad.out.contains(QStringLiteral("Нет раздела [2]")));
         QCOMPARE(tool({QStringLiteral("show"), QStringLiteral("broken.ini")}).status, 1);
         QCOMPARE(tool({QStringLiteral("check"), QStringLiteral("missing.ini")}).status, 1);
+    }
+
+    // Every message says what is the matter with the argument given.
+    void toolMessagesReadRight() {
+        QVERIFY(QFile::exists(kTool));
+        CourseFolder folder(Contents::Nothing);
+        const QString src = kCourse + QStringLiteral("/tests-src/test1.txt");
+        const auto encipher = [&](const QString& out) {
+            return tool({QStringLiteral("encipher"), src, out});
+        };
+
+        // A name that does end in ".ini" but has no test name before it.
+        Run r = encipher(QStringLiteral(".ini"));
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("нет названия теста перед \".ini\"")), qPrintable(r.err));
+        QVERIFY(!r.err.contains(QStringLiteral("должно оканчиваться")));
+        r = encipher(QStringLiteral("Test1.txt"));
+        QVERIFY2(r.err.contains(QStringLiteral("должно оканчиваться на \".ini\"")), qPrintable(r.err));
+        r = encipher(QStringLiteral("Введите название теста (Test1-Test10).ini"));
+        QVERIFY2(r.err.contains(QStringLiteral("подсказка окна шифрования")), qPrintable(r.err));
+        QVERIFY(!r.err.contains(QStringLiteral("в поле")));
+
+        // A folder part that is a file, a path ending in '/', a folder given as the test file.
+        QFile plain(folder.file(QStringLiteral("plain.txt")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        QVERIFY(QDir().mkdir(QStringLiteral("sub")));
+        r = encipher(QStringLiteral("plain.txt/T.ini"));
+        QVERIFY2(r.err.contains(QStringLiteral("это файл, а не папка для файла теста")), qPrintable(r.err));
+        r = tool({QStringLiteral("check"), QStringLiteral("plain.txt/T.ini")});
+        QVERIFY2(r.err.contains(QStringLiteral("это файл, а не папка")), qPrintable(r.err));
+        QVERIFY(!r.err.contains(QStringLiteral("Нет папки")));
+        r = tool({QStringLiteral("check"), QStringLiteral("none/T.ini")});
+        QVERIFY2(r.err.contains(QStringLiteral("Нет папки")), qPrintable(r.err));
+        r = tool({QStringLiteral("check"), QStringLiteral("plain.txt/")});
+        QVERIFY2(r.err.contains(QStringLiteral("укажите файл, а не папку")), qPrintable(r.err));
+        QVERIFY(!r.err.contains(QStringLiteral("это папка")));
+        r = tool({QStringLiteral("check"), QStringLiteral("sub")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("это папка, а не файл")), qPrintable(r.err));
+
+        // A missing file is not called a faulty one.
+        r = tool({QStringLiteral("check"), QStringLiteral("missing.ini")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("не найден.")), qPrintable(r.err));
+        QVERIFY(!r.out.contains(QStringLiteral("неисправен")));
+
+        // A missing source: the reason and the closing sentence stay apart.
+        r = tool({QStringLiteral("encipher"), QStringLiteral("nowhere.txt"), QStringLiteral("T.ini")});
+        QVERIFY2(r.err.contains(QStringLiteral(". Файл теста не изменён.")), qPrintable(r.err));
+
+        // A check that stops at its hundredth problem does not count its stop as an error.
+        const std::string many = "[inf]\r\nvsego=" + store::crypt("150") + "\r\n";
+        QFile f(folder.file(QStringLiteral("many.ini")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(many.data(), static_cast<qint64>(many.size()));
+        f.close();
+        r = tool({QStringLiteral("check"), QStringLiteral("many.ini")});
+        QCOMPARE(r.status, 1);
+        QCOMPARE(r.out.count(QStringLiteral("ошибка: ")), 100);
+        QVERIFY2(r.out.contains(QStringLiteral("ошибок не меньше 100 (проверены вопросы 1–100 из 150)")),
+                 qPrintable(r.out.right(300)));
+        r = tool({QStringLiteral("show"), QStringLiteral("many.ini")});
+        QVERIFY(r.out.contains(QStringLiteral("Правильный ответ: нет ключа ap")));
+        QVERIFY2(r.err.contains(QStringLiteral("Проверка остановлена (ошибок не меньше 100)")),
+                 qPrintable(r.err.right(300)));
     }
 
     void toolRefusesBadCalls() {

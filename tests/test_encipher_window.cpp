@@ -269,6 +269,51 @@ private slots:
         ::chmod(QFile::encodeName(course.file(QStringLiteral("Test4.ini"))).constData(), 0644);
     }
 
+    // A course folder under a path with Cyrillic letters: the dialog opens in the current folder
+    // and the course folder comes back on closing; so does a folder whose path holds letters the
+    // code page cannot hold.
+    void dialogFolderUnderCyrillicAndForeignPaths() {
+        CourseFolder course;
+        const QString inner = course.file(QStringLiteral("Курс физики"));
+        QVERIFY(QDir().mkpath(inner));
+        for (const QString& e : QDir(course.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot))
+            if (course.file(e) != inner)
+                QVERIFY(QDir().rename(course.file(e), inner + QLatin1Char('/') + e));
+        course.write(QStringLiteral("Курс физики/вопросы/q.txt"), kTwoQuestions);
+        QVERIFY(QDir::setCurrent(inner));
+        Running run;
+        signInAsAdministrator(run);
+        withTool(run, [&](ui::TForm2* tool) {
+            chooseSource(tool, QString()); // cancelled: nothing moves
+            QCOMPARE(ui::dialogs::lastOpenFileFolder(), inner);
+            QCOMPARE(QDir::currentPath(), inner);
+            chooseSource(tool, inner + QStringLiteral("/вопросы/q.txt"));
+            QCOMPARE(ui::dialogs::lastOpenFileFolder(), inner);
+            field(tool, "Edit9")->setText(QStringLiteral("Test5"));
+            clickButton(tool, "Button1");
+            QVERIFY2(lastBoxText().startsWith(QStringLiteral("Создание тестов успешно завершено.")),
+                     qPrintable(lastBoxText()));
+            chooseSource(tool, QString());
+            QCOMPARE(ui::dialogs::lastOpenFileFolder(), inner + QStringLiteral("/вопросы"));
+        });
+        QCOMPARE(QDir::currentPath(), inner);
+        QVERIFY(course.exists(QStringLiteral("Курс физики/вопросы/Test5.ini")));
+
+        const QString foreign = course.file(QStringLiteral("café"));
+        QVERIFY(QDir().mkpath(foreign));
+        QVERIFY(QDir::setCurrent(foreign));
+        withTool(run, [&](ui::TForm2* tool) {
+            chooseSource(tool, QString());
+            QCOMPARE(ui::dialogs::lastOpenFileFolder(), foreign);
+            chooseSource(tool, inner + QStringLiteral("/вопросы/q.txt"));
+            QCOMPARE(QDir::currentPath(), inner + QStringLiteral("/вопросы"));
+        });
+        QCOMPARE(QDir::currentPath(), foreign);
+        for (const ui::ShownBox& box : ui::dialogs::shownBoxes())
+            QVERIFY2(box.kind != ui::BoxKind::Error, qPrintable(box.text));
+        QVERIFY(QDir::setCurrent(inner));
+    }
+
     void escapeClosesAndRestoresTheDirectory() {
         CourseFolder course;
         course.write(QStringLiteral("far/q.txt"), kTwoQuestions);

@@ -416,6 +416,96 @@ private slots:
             QCOMPARE(B(slurp(all)), B(slurp(one)));
         }
     }
+    // The text of a batch against the same changes made one by one, on contents built from the
+    // bytes that carry the structure (brackets, line ends, '=', ';', blanks), with values and
+    // names that hold line breaks and brackets themselves.
+    void batchTextSameAsOneByOne() {
+        struct Op {
+            bool erase;
+            std::string section, key, value;
+        };
+        const auto compare = [](const std::string& start, const std::vector<Op>& ops) {
+            ini::Batch batch("/nonexistent/b.ini");
+            std::string one = start;
+            for (const Op& op : ops) {
+                if (op.erase) {
+                    batch.eraseSection(op.section);
+                    one = ini::eraseFrom(one, op.section);
+                } else {
+                    batch.write(op.section, op.key, op.value);
+                    one = ini::writeInto(one, op.section, op.key, op.value);
+                }
+            }
+            std::string all = start;
+            batch.applyTo(all);
+            return all == one;
+        };
+        // Cases that the cutting into sections must get right.
+        QVERIFY(compare("", {{false, "a", "k", "1"}, {false, "A", "k", "2"}, {false, "b", "x", "3"}}));
+        QVERIFY(compare("k=v", {{false, "a", "k", "1"}, {false, "b", "k", "2"}}));
+        QVERIFY(compare("[a]\rk=v\r[b]\r\n\n; c\n[c]\n", {{true, "b", "", ""}, {false, "a", "n", "1"}}));
+        QVERIFY(compare("[a]\nk=1\n; c\n\n[a]\nk=2\n[A]\nk=3\n", {{true, "a", "", ""},
+                                                                  {false, "a", "k", "x"},
+                                                                  {true, "A", "", ""},
+                                                                  {false, "a", "k", "y"},
+                                                                  {true, "a", "", ""},
+                                                                  {false, "a", "k", "z"}}));
+        QVERIFY(compare("[a]\nk=1\n[b]\nk=2\n",
+                        {{false, "a", "k", "x\r\n[b]\r\nk=new"}, {false, "b", "k", "y"}}));
+        QVERIFY(compare("[a]\nk=1\n",
+                        {{false, "a", "[b", "1"}, {false, "b=1", "k", "2"}, {false, "a", "k", "3"}}));
+        QVERIFY(
+            compare("[a]\n", {{false, "x]y", "k", "1"}, {false, "x", "k", "2"}, {false, "x]y", "k", "3"}}));
+        QVERIFY(compare("[a]\nk=1\r",
+                        {{false, "b", "k", "1\r"}, {false, "c", "k", "\n[a]"}, {false, "a", "k", "2"}}));
+        QVERIFY(compare("[a]\n",
+                        {{false, "s\nt", "k", "1"}, {false, "t", "k", "2"}, {false, "s", "k\r[u", "3"}}));
+
+        std::mt19937 rng(7);
+        const std::string alphabet = "[]\r\n=; ak";
+        const auto text = [&](size_t max) {
+            std::string t;
+            for (size_t n = rng() % (max + 1); n > 0; --n)
+                t += alphabet[rng() % alphabet.size()];
+            return t;
+        };
+        const char* names[] = {"a", "A", " a", "k", "", "]"};
+        for (int round = 0; round < 3000; ++round) {
+            std::vector<Op> ops;
+            for (int n = 1 + int(rng() % 8); n > 0; --n) {
+                const bool erase = rng() % 4 == 0;
+                const std::string section = rng() % 5 ? names[rng() % std::size(names)] : text(3);
+                const std::string key = rng() % 5 ? names[rng() % std::size(names)] : text(3);
+                ops.push_back({erase, section, key, text(4)});
+            }
+            const std::string start = text(40);
+            if (!compare(start, ops))
+                QFAIL(qPrintable("round " + QString::number(round) + ": " +
+                                 QString::fromLatin1(B(start).toPercentEncoding())));
+        }
+    }
+
+    // --- many reads from one content ---------------------------------------------------------
+    void sectionsReadAsReadFrom() {
+        const std::string content =
+            "k=0\n[a]\nk=1\nK=2\n; k=3\n[ A ]\nk=4\nx=5\n[b]\r\n k = 6 \r\n[\xC8\xE2]\rk=7\r"
+            "[c\n[d]x\nk=\n[e]\nk=" +
+            std::string(3000, 'v') + "\n";
+        const ini::Sections sections(content);
+        const char* names[] = {"a", "A", " a ", "b", "\xE8\xC2", "c", "d", "e", "x", ""};
+        const char* keys[] = {"k", "K", "x", "y", ""};
+        for (const char* section : names)
+            for (const char* key : keys)
+                QCOMPARE(B(sections.read(section, key, "def ")),
+                         B(ini::readFrom(content, section, key, "def ")));
+        QCOMPARE(sections.find("a", "x"), std::nullopt); // only the first [a] counts
+        QCOMPARE(sections.find("b", "k"), std::optional<std::string_view>(" 6 "));
+        QCOMPARE(sections.find("d", "k"), std::optional<std::string_view>(""));
+        QCOMPARE(sections.find("e", "k")->size(), size_t(3000)); // whole, not cut
+        QCOMPARE(sections.read("e", "k", "").size(), ini::kMaxValue);
+        QCOMPARE(ini::Sections("").find("a", "k"), std::nullopt);
+    }
+
     void batchOfErasesOnMissingFile() {
         QTemporaryDir dir;
         ini::Batch b(dir.path().toStdString() + "/m.ini");

@@ -17,6 +17,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -106,13 +107,15 @@ Parsed parse(std::string_view c, const Line& l) {
     return {Kind::Key, e, trim(c.substr(p, e - p))};
 }
 
-// The header line of the first section of that name, going through the content line by line.
-struct Section {
-    Line header;
-    bool found;
-};
+// The name of a section header line: trimmed, up to the first ']'. q is the position of its '['.
+std::string_view headerNameAt(std::string_view c, size_t q, size_t lineEnd) {
+    std::string_view inner = c.substr(q + 1, lineEnd - q - 1);
+    return trim(inner.substr(0, inner.find(']')));
+}
 
-Section findSection(std::string_view c, std::string_view name) {
+// Calls onHeader(line, name) for every header line, in order, going through the content line by
+// line; stops when it returns true.
+template <typename F> void forEachHeader(std::string_view c, F&& onHeader) {
     const size_t n = c.size();
     size_t pos = 0; // start of a line
     while (pos < n) {
@@ -121,9 +124,8 @@ Section findSection(std::string_view c, std::string_view name) {
             ++q;
         if (q < n && c[q] == '[') {
             Line l = lineAt(c, pos);
-            std::string_view inner = c.substr(q + 1, l.end - q - 1);
-            if (cp::equalsNoCase(trim(inner.substr(0, inner.find(']'))), name))
-                return {l, true};
+            if (onHeader(l, headerNameAt(c, q, l.end)))
+                return;
             pos = l.next;
             continue;
         }
@@ -132,7 +134,23 @@ Section findSection(std::string_view c, std::string_view name) {
             break;
         pos = c[end] == '\r' && end + 1 < n && c[end + 1] == '\n' ? end + 2 : end + 1;
     }
-    return {{0, 0, 0}, false};
+}
+
+// The header line of the first section of that name.
+struct Section {
+    Line header;
+    bool found;
+};
+
+Section findSection(std::string_view c, std::string_view name) {
+    Section found{{0, 0, 0}, false};
+    forEachHeader(c, [&](const Line& l, std::string_view header) {
+        if (!cp::equalsNoCase(header, name))
+            return false;
+        found = {l, true};
+        return true;
+    });
+    return found;
 }
 
 std::string_view cutAtNul(std::string_view v) {
@@ -144,30 +162,148 @@ bool endsInLineBreak(std::string_view c) {
     return !c.empty() && (c.back() == '\n' || c.back() == '\r');
 }
 
-} // namespace
-
-std::string readFrom(std::string_view content, std::string_view section, std::string_view key,
-                     std::string_view def) {
-    const std::string_view sec = trim(section);
-    const std::string_view k = trim(key);
-    Section s = findSection(content, sec);
-    if (s.found) {
-        for (size_t pos = s.header.next; pos < content.size();) {
-            Line l = lineAt(content, pos);
-            Parsed p = parse(content, l);
-            if (p.kind == Kind::Header)
-                break;
-            if (p.kind == Kind::Key && cp::equalsNoCase(p.name, k)) {
-                std::string_view v = content.substr(p.eq + 1, l.end - p.eq - 1);
-                return std::string(v.substr(0, kMaxValue));
-            }
-            pos = l.next;
-        }
-    }
+// What a read gives for a missing value: the default less its trailing spaces.
+std::string defaultValue(std::string_view def) {
     size_t e = def.size();
     while (e > 0 && def[e - 1] == ' ')
         --e;
     return std::string(def.substr(0, std::min(e, kMaxValue)));
+}
+
+// The value of the first key line of that name in the lines of one section (no header among them).
+std::optional<std::string_view> findKey(std::string_view lines, std::string_view key) {
+    for (size_t pos = 0; pos < lines.size();) {
+        Line l = lineAt(lines, pos);
+        Parsed p = parse(lines, l);
+        if (p.kind == Kind::Header)
+            break;
+        if (p.kind == Kind::Key && cp::equalsNoCase(p.name, key))
+            return lines.substr(p.eq + 1, l.end - p.eq - 1);
+        pos = l.next;
+    }
+    return std::nullopt;
+}
+
+// The content of a batch cut into pieces: the text before the first header, then one piece per
+// header line up to the next header. Each change touches the piece of its section only, so that a
+// batch costs the size of the content once rather than once per change, and the pieces joined
+// again are exactly the content that the changes made one by one would give.
+class Pieces {
+public:
+    explicit Pieces(std::string_view content) { split(content); }
+
+    void write(std::string_view section, std::string_view key, std::string_view value) {
+        const std::string_view sec = trim(section);
+        if (const int id = first(sec); id >= 0) {
+            pieces_[static_cast<size_t>(id)].text =
+                writeInto(pieces_[static_cast<size_t>(id)].text, section, key, value);
+        } else {
+            // A new section goes to the end, after a line end put to an unended last line.
+            std::string& end = pieces_[static_cast<size_t>(last_)].text;
+            if (!end.empty() && !endsInLineBreak(end))
+                end.append(kLineEnd);
+            std::string text = writeInto({}, section, key, value); // "[name]" CR LF and the key line
+            std::string name = cp::foldCase(headerNameAt(text, 0, text.find_first_of("\r\n")));
+            add(std::move(text), std::move(name));
+        }
+        // A name or value holding a line break, or a key line that reads as a header, changes where
+        // sections begin: the pieces are cut anew.
+        const std::string_view k = trim(key);
+        if (hasBreak(section) || hasBreak(key) || hasBreak(cutAtNul(value)) ||
+            (!k.empty() && k.front() == '['))
+            split(join());
+    }
+
+    // The section's header and data lines go; the comment and blank lines it keeps join the piece
+    // before it, so that a later change there sees the lines as the file has them.
+    void erase(std::string_view section) {
+        const std::string_view sec = trim(section);
+        const int id = first(sec);
+        if (id < 0)
+            return;
+        byName_[cp::foldCase(sec)].pop_front();
+        Piece& gone = pieces_[static_cast<size_t>(id)];
+        Piece& before = pieces_[static_cast<size_t>(gone.prev)];
+        before.text.append(eraseFrom(gone.text, section));
+        before.next = gone.next;
+        if (gone.next >= 0)
+            pieces_[static_cast<size_t>(gone.next)].prev = gone.prev;
+        else
+            last_ = gone.prev;
+        gone.text.clear();
+    }
+
+    std::string join() const {
+        size_t size = 0;
+        for (int id = 0; id >= 0; id = pieces_[static_cast<size_t>(id)].next)
+            size += pieces_[static_cast<size_t>(id)].text.size();
+        std::string out;
+        out.reserve(size);
+        for (int id = 0; id >= 0; id = pieces_[static_cast<size_t>(id)].next)
+            out.append(pieces_[static_cast<size_t>(id)].text);
+        return out;
+    }
+
+private:
+    struct Piece {
+        std::string text;
+        int prev, next; // neighbours in the content, -1 at its ends
+    };
+
+    static bool hasBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+    void split(std::string_view c) {
+        pieces_.clear();
+        byName_.clear();
+        pieces_.push_back({{}, -1, -1});
+        last_ = 0;
+        size_t begin = 0;
+        std::string name;
+        bool header = false;
+        forEachHeader(c, [&](const Line& l, std::string_view found) {
+            pieces_[static_cast<size_t>(last_)].text.assign(c.substr(begin, l.begin - begin));
+            if (header)
+                byName_[name].push_back(last_);
+            add({}, std::nullopt);
+            begin = l.begin;
+            name = cp::foldCase(found);
+            header = true;
+            return false;
+        });
+        pieces_[static_cast<size_t>(last_)].text.assign(c.substr(begin));
+        if (header)
+            byName_[name].push_back(last_);
+    }
+
+    void add(std::string text, const std::optional<std::string>& name) {
+        const int id = static_cast<int>(pieces_.size());
+        pieces_.push_back({std::move(text), last_, -1});
+        pieces_[static_cast<size_t>(last_)].next = id;
+        last_ = id;
+        if (name)
+            byName_[*name].push_back(id);
+    }
+
+    // The piece of the first section of that name, or -1.
+    int first(std::string_view name) const {
+        const auto it = byName_.find(cp::foldCase(name));
+        return it == byName_.end() || it->second.empty() ? -1 : it->second.front();
+    }
+
+    std::vector<Piece> pieces_; // [0]: the text before the first header
+    int last_ = 0;
+    std::unordered_map<std::string, std::deque<int>> byName_; // folded name -> its pieces in order
+};
+
+} // namespace
+
+std::string readFrom(std::string_view content, std::string_view section, std::string_view key,
+                     std::string_view def) {
+    Section s = findSection(content, trim(section));
+    if (s.found)
+        if (std::optional<std::string_view> v = findKey(content.substr(s.header.next), trim(key)))
+            return std::string(v->substr(0, kMaxValue));
+    return defaultValue(def);
 }
 
 std::string writeInto(std::string_view content, std::string_view section, std::string_view key,
@@ -277,43 +413,45 @@ void Batch::eraseSection(std::string_view section) {
 }
 
 void Batch::applyTo(std::string& content) const {
-    // A run of writes into one section changes only that section's lines: the section is found
-    // once and the run is applied to its text alone, which gives the same bytes as applying each
-    // write to the whole content.
-    for (size_t i = 0; i < ops_.size();) {
-        const Op& first = ops_[i];
-        if (first.erase) {
-            content = eraseFrom(content, first.section);
-            ++i;
-            continue;
-        }
-        const std::string_view name = trim(first.section);
-        size_t j = i + 1;
-        while (j < ops_.size() && !ops_[j].erase && cp::equalsNoCase(trim(ops_[j].section), name))
-            ++j;
-        const Section s = findSection(content, name);
-        if (!s.found) {
-            // A new section at the end, as writeInto adds it; the rest of the run finds it there.
-            content = writeInto(content, first.section, first.key, first.value);
-            ++i;
-            continue;
-        }
-        size_t end = content.size();
-        for (size_t pos = s.header.next; pos < content.size();) {
-            const Line l = lineAt(content, pos);
-            if (parse(content, l).kind == Kind::Header) {
-                end = l.begin;
-                break;
-            }
-            pos = l.next;
-        }
-        const size_t start = s.header.begin;
-        std::string part = content.substr(start, end - start);
-        for (size_t k = i; k < j; ++k)
-            part = writeInto(part, ops_[k].section, ops_[k].key, ops_[k].value);
-        content.replace(start, end - start, part);
-        i = j;
+    Pieces pieces(content);
+    for (const Op& op : ops_) {
+        if (op.erase)
+            pieces.erase(op.section);
+        else
+            pieces.write(op.section, op.key, op.value);
     }
+    content = pieces.join();
+}
+
+Sections::Sections(std::string_view content) {
+    size_t begin = 0;
+    std::string name;
+    bool header = false;
+    const auto close = [&](size_t end) {
+        if (header)
+            first_.try_emplace(name, content.substr(begin, end - begin));
+    };
+    forEachHeader(content, [&](const Line& l, std::string_view found) {
+        close(l.begin);
+        begin = l.next;
+        name = cp::foldCase(found);
+        header = true;
+        return false;
+    });
+    close(content.size());
+}
+
+std::optional<std::string_view> Sections::find(std::string_view section, std::string_view key) const {
+    const auto it = first_.find(cp::foldCase(trim(section)));
+    if (it == first_.end())
+        return std::nullopt;
+    return findKey(it->second, trim(key));
+}
+
+std::string Sections::read(std::string_view section, std::string_view key, std::string_view def) const {
+    if (std::optional<std::string_view> v = find(section, key))
+        return std::string(v->substr(0, kMaxValue));
+    return defaultValue(def);
 }
 
 void Batch::commit() {

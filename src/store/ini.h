@@ -3,8 +3,10 @@
 // values kept verbatim, names matched without regard to case (Cyrillic and Kazakh included),
 // every change an atomic replacement of the whole file under an exclusive lock of a companion
 // "<file>.lock", so that several copies of the program sharing one folder never lose a write.
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace ortavia::ini {
@@ -50,5 +52,21 @@ std::string readFrom(std::string_view content, std::string_view section, std::st
 std::string writeInto(std::string_view content, std::string_view section, std::string_view key,
                       std::string_view value);
 std::string eraseFrom(std::string_view content, std::string_view section);
+
+// Many reads from one content: the sections are found in one pass, so that each read goes through
+// its own section only. The content must outlive the index.
+class Sections {
+public:
+    explicit Sections(std::string_view content);
+    // The whole value of the key (not cut), or nullopt when section or key is missing.
+    std::optional<std::string_view> find(std::string_view section, std::string_view key) const;
+    // What readFrom gives.
+    std::string read(std::string_view section, std::string_view key, std::string_view def) const;
+
+private:
+    // Folded name of the first section of each name -> the text after its header line, up to
+    // the next header.
+    std::unordered_map<std::string, std::string_view> first_;
+};
 
 } // namespace ortavia::ini

@@ -234,6 +234,16 @@ std::vector<Write> batchWrites(const Result& result) {
 }
 
 std::string sourceRefusal(const std::vector<std::string>& lines) {
+    // UTF-16 first: its text read as code page bytes is a mix of letters and NUL bytes that would
+    // be enciphered into values no one can read.
+    if (!lines.empty() && (lines.front().starts_with("\xFF\xFE") || lines.front().starts_with("\xFE\xFF")))
+        return "Файл вопросов записан в кодировке UTF-16 (Юникод, с меткой в начале). Сохраните его в "
+               "кодировке Windows-1251 (ANSI) и повторите шифрование.";
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        if (lines[i].find('\0') != std::string::npos)
+            return lineRef(static_cast<int>(i + 1)) +
+                   " содержит нулевые байты: файл вопросов, по всей видимости, записан в кодировке UTF-16 "
+                   "(Юникод). Сохраните его в кодировке Windows-1251 (ANSI) и повторите шифрование.";
     if (!lines.empty() && lines.front().starts_with("\xEF\xBB\xBF"))
         return "Файл вопросов записан в кодировке UTF-8 (с меткой в начале). Сохраните его в кодировке "
                "Windows-1251 (ANSI) и повторите шифрование.";
@@ -337,8 +347,10 @@ Outcome encipherFile(std::string_view sourcePath, std::string_view testName, Wor
     try {
         lines = textfile::readLines(sourcePath);
     } catch (const Error& e) {
-        throw Error(std::string("Не удалось прочитать файл вопросов: ") + e.what() +
-                    " Файл теста не изменён.");
+        std::string why = e.what();
+        if (!why.empty() && why.back() != '.')
+            why += '.';
+        throw Error("Не удалось прочитать файл вопросов: " + why + " Файл теста не изменён.");
     }
     if (std::string why = sourceRefusal(lines); !why.empty())
         throw Error(why + " Файл теста не изменён.");
@@ -356,34 +368,40 @@ Outcome encipherFile(std::string_view sourcePath, std::string_view testName, Wor
 // Reading back.
 
 std::vector<std::string> checkFile(std::string_view fileName, TestFile* contentOut) {
-    TestFile file;
-    std::vector<std::string> problems;
     const std::string real = fsys::resolve(fsys::storePath(fileName));
     int err = 0;
     std::optional<std::string_view> shared = atomicfile::readShared(real, &err);
     if (!shared) {
-        problems.push_back("Файл теста \"" + real + "\" не найден или не читается: " + std::strerror(err) +
-                           ".");
         if (contentOut)
-            *contentOut = std::move(file);
-        return problems;
+            *contentOut = TestFile();
+        std::string why = err == ENOENT   ? "не найден."
+                          : err == EISDIR ? "— это папка, а не файл."
+                          : err == EACCES || err == EPERM
+                              ? "не читается: нет прав на чтение."
+                              : "не читается: " + std::string(std::strerror(err)) + ".";
+        return {"Файл теста \"" + displayOf(fileName) + "\" " + why};
     }
+    return checkContent(*shared, contentOut);
+}
+
+std::vector<std::string> checkContent(std::string_view content, TestFile* contentOut) {
+    TestFile file;
+    std::vector<std::string> problems;
     file.exists = true;
-    const std::string content(*shared);
+    const ini::Sections sections(content);
 
     // A value as the run reads it (deciphered; the deciphered default text when missing), and
-    // whether it is missing. A stored value never holds a line break, so "\n" marks a missing one.
+    // whether it is missing. Each read goes through its own section only.
     const auto read = [&](const std::string& section, std::string_view key, bool& missing) {
-        const std::string raw = ini::readFrom(content, section, key, "\n");
-        missing = raw == "\n";
-        if (!missing && raw.size() == ini::kMaxValue) {
-            const std::size_t full = content.size() - ini::writeInto(content, section, key, "").size();
-            if (full > ini::kMaxValue)
-                problems.push_back("Значение «" + std::string(key) + "» раздела [" + section + "] длиной " +
-                                   std::to_string(full) + " байт при чтении обрезается до " +
-                                   std::to_string(ini::kMaxValue) + " байт.");
-        }
-        return store::crypt(missing ? std::string(store::kDefaultText) : raw);
+        const std::optional<std::string_view> raw = sections.find(section, key);
+        missing = !raw;
+        if (missing)
+            return store::crypt(store::kDefaultText);
+        if (raw->size() > ini::kMaxValue)
+            problems.push_back("Значение «" + std::string(key) + "» раздела [" + section + "] длиной " +
+                               std::to_string(raw->size()) + " байт при чтении обрезается до " +
+                               std::to_string(ini::kMaxValue) + " байт.");
+        return store::crypt(raw->substr(0, ini::kMaxValue));
     };
     const auto readQuestion = [&](int n) {
         Question q;
@@ -427,7 +445,7 @@ std::vector<std::string> checkFile(std::string_view fileName, TestFile* contentO
     if (file.count > 0) {
         for (int n = 1; n <= file.count; ++n) {
             if (problems.size() >= kMaxProblems) {
-                problems.push_back("Проверка прервана: слишком много замечаний.");
+                file.stopped = true;
                 break;
             }
             Question q = readQuestion(n);

@@ -85,7 +85,8 @@ std::vector<Write> batchWrites(const Result& result);
 
 // Why the source cannot be converted (UTF-8 message), or an empty text: no question line, a line
 // the store cannot keep whole (a byte whose cipher image ends or breaks the stored line, or more
-// than 2047 bytes), or a file that is UTF-8 rather than the course code page.
+// than 2047 bytes), or a file that is UTF-8 or UTF-16 (a byte-order mark or NUL bytes) rather than
+// the course code page.
 std::string sourceRefusal(const std::vector<std::string>& lines);
 
 // Why a test name cannot name the output file (UTF-8 message), or an empty text. The name must be
@@ -129,12 +130,15 @@ struct TestFile {
     bool vsegoMissing = false;
     int count = 0;                   // vsego as a number, 0 when it is not a whole number of at least 1
     std::vector<Question> questions; // 1 ... count (or the sections present when count is 0)
+    bool stopped = false;            // the check stopped at its 100th problem; more may follow
 };
 
 // Every problem that keeps a test file from being run as its author meant (UTF-8 lines): a missing
 // or unreadable file, a missing or non-numeric "vsego", a missing section or key, "ap" outside
-// "1" ... "5", a value that a read cuts at 2047 bytes. Empty for a sound file. Also gives the
-// content read, when asked.
+// "1" ... "5", a value that a read cuts at 2047 bytes. Empty for a sound file. At most 100 problems
+// are named (TestFile::stopped then says so). Also gives the content read, when asked.
 std::vector<std::string> checkFile(std::string_view fileName, TestFile* content = nullptr);
+// The same check of the bytes of a test file (which exists).
+std::vector<std::string> checkContent(std::string_view content, TestFile* file = nullptr);
 
 } // namespace ortavia::testing::encipher

@@ -1,6 +1,7 @@
 // The test encipher tool window.
 #include "testing/encipher_form.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,7 +12,6 @@
 #include <QShowEvent>
 
 #include "store/error.h"
-#include "store/fsys.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
 #include "ui/text.h"
@@ -145,15 +145,17 @@ bool TForm2::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
+// The folder is kept as the file system names it, so that a course folder whose path holds
+// characters outside the code page comes back as well.
 void TForm2::FormShow() {
-    remembered_ = fsys::currentDirectory();
+    remembered_ = QDir::currentPath();
 }
 
 void TForm2::FormClose() {
-    if (remembered_.empty())
+    if (remembered_.isEmpty())
         return;
-    if (!fsys::setCurrentDirectory(remembered_))
-        throw Error("Не удалось вернуться в папку курса \"" + fsys::displayName(remembered_) +
+    if (!QDir::setCurrent(remembered_))
+        throw Error("Не удалось вернуться в папку курса \"" + remembered_.toStdString() +
                     "\": главное окно не найдёт свои документы и тесты. Перезапустите программу.");
 }
 

@@ -3,6 +3,7 @@
 // modal window, created once at start-up and only hidden between uses, so that its fields and
 // working values keep their content from one use to the next while the program runs.
 #include <QDialog>
+#include <QString>
 #include <functional>
 #include <string>
 
@@ -58,7 +59,7 @@ private:
     QLabel* Label1 = nullptr;
 
     testing::encipher::Working working_;
-    std::string remembered_; // the current directory when the window was shown
+    QString remembered_; // the current directory when the window was shown
 };
 
 } // namespace ortavia::ui

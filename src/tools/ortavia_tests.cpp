@@ -1,11 +1,14 @@
 // ortavia-tests: the test files of the course from the command line, built from the same core as
 // the program: the conversion of the test encipher tool, the check of a test file as the test run
 // reads it, and a readable view of its questions.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
 #include <vector>
 
 #include "store/codepage.h"
@@ -70,16 +73,36 @@ Split split(const std::string& path) {
         --cut;
     Split s{full.substr(0, cut), full.substr(cut)};
     if (s.base.empty())
-        throw Error("\"" + cp::toUtf8(path) + "\" — это папка, а не файл.");
+        throw Error("\"" + cp::toUtf8(path) + "\" оканчивается на \"/\": укажите файл, а не папку.");
     return s;
+}
+
+// Makes the folder the current directory, or says why it cannot be: missing, not a folder, or
+// not open to this user. what ends the message ("" or " для файла теста").
+void enterFolder(const std::string& folder, std::string_view what) {
+    if (fsys::setCurrentDirectory(folder))
+        return;
+    const int err = errno;
+    std::string real = fsys::resolve(folder);
+    while (real.size() > 1 && real.back() == '/')
+        real.pop_back(); // "file/" would be refused as no folder at all
+    const std::string shown = "\"" + real + "\"";
+    struct stat st;
+    if (::stat(real.c_str(), &st) != 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw Error("Нет папки " + shown + std::string(what) + ".");
+    } else if (!S_ISDIR(st.st_mode)) {
+        throw Error(shown + " — это файл, а не папка" + std::string(what) + ".");
+    }
+    throw Error("Нет доступа к папке " + shown + std::string(what) + ": " +
+                (err == EACCES ? std::string("нет прав на вход в неё") : std::strerror(err)) + ".");
 }
 
 // Makes the file's folder the current directory (the store names files relative to it) and
 // gives the store name of the file.
 std::string enterFolderOf(const std::string& path) {
     const Split s = split(path);
-    if (!fsys::setCurrentDirectory(s.folder))
-        throw Error("Нет папки \"" + fsys::displayName(s.folder) + "\".");
+    enterFolder(s.folder, "");
     return "\\" + s.base;
 }
 
@@ -92,20 +115,25 @@ int encipherCommand(const char* sourceArg, const char* outputArg) {
     const std::string output = argument(outputArg, "Файл теста");
     const Split s = split(output);
     constexpr std::string_view ext = ".ini";
-    if (s.base.size() <= ext.size() ||
+    if (s.base.size() < ext.size() ||
         !cp::equalsNoCase(std::string_view(s.base).substr(s.base.size() - ext.size()), ext))
         throw Error("Имя файла теста \"" + cp::toUtf8(s.base) + "\" должно оканчиваться на \".ini\".");
     const std::string name = s.base.substr(0, s.base.size() - ext.size());
+    if (name.empty())
+        throw Error("В имени файла теста \"" + cp::toUtf8(s.base) +
+                    "\" нет названия теста перед \".ini\", например Test1.ini.");
+    if (name == cp::fromUtf8(enc::kNameHint))
+        throw Error("\"" + cp::toUtf8(name) +
+                    "\" — подсказка окна шифрования, а не название теста. Укажите, например, Test1.ini.");
     if (std::string why = enc::nameRefusal(name); !why.empty())
         throw Error(why);
-    if (!fsys::setCurrentDirectory(s.folder))
-        throw Error("Нет папки \"" + fsys::displayName(s.folder) + "\" для файла теста.");
+    enterFolder(s.folder, " для файла теста");
     enc::Working working;
     const enc::Outcome o = enc::encipherFile(source, name, working);
     for (const enc::Note& n : o.result.notes)
         std::cerr << "замечание: " << n.text << '\n';
-    std::cout << "Создание тестов успешно завершено: вопросов " << o.result.questions << ", файл "
-              << o.outputPath << '\n';
+    std::cout << "Создание тестов успешно завершено: вопросов: " << o.result.questions
+              << ", файл: " << o.outputPath << '\n';
     return kOk;
 }
 
@@ -113,13 +141,24 @@ int checkCommand(const char* fileArg) {
     const std::string fileName = enterFolderOf(argument(fileArg, "Файл теста"));
     enc::TestFile content;
     const std::vector<std::string> problems = enc::checkFile(fileName, &content);
-    for (const std::string& p : problems)
-        std::cout << "ошибка: " << p << '\n';
-    if (!problems.empty()) {
-        std::cout << "Файл теста неисправен: ошибок " << problems.size() << ".\n";
+    if (!content.exists) {
+        // Not a faulty test file: no file to check.
+        for (const std::string& p : problems)
+            std::cerr << "ortavia-tests: " << p << '\n';
         return kFailed;
     }
-    std::cout << "Файл теста исправен: вопросов " << content.count << ".\n";
+    for (const std::string& p : problems)
+        std::cout << "ошибка: " << p << '\n';
+    if (content.stopped) {
+        std::cout << "Файл теста неисправен: ошибок не меньше " << problems.size() << " (проверены вопросы 1–"
+                  << content.questions.size() << " из " << content.count << ").\n";
+        return kFailed;
+    }
+    if (!problems.empty()) {
+        std::cout << "Файл теста неисправен: ошибок: " << problems.size() << ".\n";
+        return kFailed;
+    }
+    std::cout << "Файл теста исправен: вопросов: " << content.count << ".\n";
     return kOk;
 }
 
@@ -152,7 +191,7 @@ int showCommand(const char* fileArg) {
         }
         std::cout << "  Правильный ответ: ";
         if (q.missing[6])
-            std::cout << "нет (ключа ap нет)";
+            std::cout << "нет ключа ap";
         else if (q.right.size() == 1 && q.right[0] >= '1' && q.right[0] <= '5')
             std::cout << q.right << " (" << letters[static_cast<std::size_t>(q.right[0] - '1')] << ")";
         else {
@@ -166,6 +205,9 @@ int showCommand(const char* fileArg) {
         std::cerr << "\nФайл теста неисправен:\n";
         for (const std::string& p : problems)
             std::cerr << "ошибка: " << p << '\n';
+        if (content.stopped)
+            std::cerr << "Проверка остановлена (ошибок не меньше " << problems.size()
+                      << "): дальше вопросы не проверены.\n";
         return kFailed;
     }
     return kOk;

@@ -1,13 +1,12 @@
 #include "ui/dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
 #include <deque>
 #include <optional>
-
-#include "store/fsys.h"
 
 namespace ortavia::ui::dialogs {
 namespace {
@@ -16,6 +15,7 @@ struct TestState {
     bool on = false;
     std::deque<Answer> nextBoxes;
     std::optional<QString> nextFile;
+    QString lastFolder;
     QList<ShownBox> shown;
 };
 
@@ -77,12 +77,14 @@ Answer warningOkCancel(QWidget* parent, const QString& text, Answer defaultAnswe
 
 QString openFile(QWidget* parent, const QString& caption) {
     TestState& s = state();
+    // The dialog opens in the current folder, named as the file system names it.
+    s.lastFolder = QDir::currentPath();
     QString path;
     if (s.on) {
         path = s.nextFile.value_or(QString());
         s.nextFile.reset();
     } else {
-        path = QFileDialog::getOpenFileName(parent, caption, QString::fromUtf8(fsys::currentDirectory()));
+        path = QFileDialog::getOpenFileName(parent, caption, s.lastFolder);
     }
     if (!path.isEmpty()) {
         path = QFileInfo(path).absoluteFilePath();
@@ -103,6 +105,9 @@ void answerNextBox(Answer answer) {
 void answerNextOpenFile(const QString& path) {
     state().nextFile = path;
 }
+QString lastOpenFileFolder() {
+    return state().lastFolder;
+}
 const QList<ShownBox>& shownBoxes() {
     return state().shown;
 }
@@ -110,6 +115,7 @@ void resetTestState() {
     state().nextBoxes.clear();
     state().nextFile.reset();
     state().shown.clear();
+    state().lastFolder.clear();
 }
 
 } // namespace ortavia::ui::dialogs

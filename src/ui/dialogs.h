@@ -35,7 +35,8 @@ bool testMode();
 void answerNextBox(Answer answer);            // queued: the boxes take the answers in order
 void answerNextOpenFile(const QString& path); // empty: the dialog is cancelled
 const QList<ShownBox>& shownBoxes();
-void resetTestState(); // forgets the queued answers and the record of shown boxes
+QString lastOpenFileFolder(); // the folder the last open-file dialog opened (or would open) in
+void resetTestState();        // forgets the queued answers and the record of shown boxes
 
 } // namespace dialogs
 } // namespace ortavia::ui
