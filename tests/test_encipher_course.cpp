@@ -109,6 +109,28 @@ private slots:
                  readAll(kCourse + "/data/tests/test4.ini"));
     }
 
+    void toolWorksInAFolderTheCodePageCannotHold() {
+        CourseFolder folder(Contents::Nothing);
+        QVERIFY(QDir().mkpath(QStringLiteral("café/data")));
+        QVERIFY(QFile::copy(kCourse + "/data/tests/test1.ini", QStringLiteral("café/data/test1.ini")));
+        const Run show = tool({QStringLiteral("show"), QStringLiteral("café/data/test1.ini")});
+        QVERIFY2(show.status == 0, qPrintable(show.err));
+        QVERIFY(show.out.contains(QStringLiteral("Правильный ответ: 3 (C)")));
+        const Run check = tool({QStringLiteral("check"), folder.file(QStringLiteral("café/data/test1.ini"))});
+        QVERIFY2(check.status == 0, qPrintable(check.err));
+        QFile source(folder.file(QStringLiteral("café/q.txt")));
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write(QByteArray(testsupport::cp("Вопрос?\r\nA) да*\r\nB) нет\r\n").c_str()));
+        source.close();
+        const Run enc =
+            tool({QStringLiteral("encipher"), QStringLiteral("café/q.txt"), QStringLiteral("café/T1.ini")});
+        QVERIFY2(enc.status == 0, qPrintable(enc.err));
+        QVERIFY(QFile::exists(folder.file(QStringLiteral("café/T1.ini"))));
+        const Run name = tool({QStringLiteral("check"), QStringLiteral("café/tést☕.ini")});
+        QCOMPARE(name.status, 1);
+        QVERIFY2(name.err.contains(QStringLiteral("кодовой странице")), qPrintable(name.err));
+    }
+
     void toolChecksAndShows() {
         QVERIFY(QFile::exists(kTool));
         for (int k = 1; k <= 10; ++k) {

@@ -307,8 +307,16 @@ private slots:
             QCOMPARE(ui::dialogs::lastOpenFileFolder(), foreign);
             chooseSource(tool, inner + QStringLiteral("/вопросы/q.txt"));
             QCOMPARE(QDir::currentPath(), inner + QStringLiteral("/вопросы"));
+            // A source and a test file in that folder.
+            course.write(QStringLiteral("café/q.txt"), kTwoQuestions);
+            chooseSource(tool, foreign + QStringLiteral("/q.txt"));
+            field(tool, "Edit9")->setText(QStringLiteral("Test6"));
+            clickButton(tool, "Button1");
+            QVERIFY2(lastBoxText().startsWith(QStringLiteral("Создание тестов успешно завершено.")),
+                     qPrintable(lastBoxText()));
         });
         QCOMPARE(QDir::currentPath(), foreign);
+        QVERIFY(course.exists(QStringLiteral("café/Test6.ini")));
         for (const ui::ShownBox& box : ui::dialogs::shownBoxes())
             QVERIFY2(box.kind != ui::BoxKind::Error, qPrintable(box.text));
         QVERIFY(QDir::setCurrent(inner));

@@ -126,7 +126,23 @@ std::string resolveBelow(std::string base, std::string_view path) {
 
 } // namespace
 
+namespace {
+constexpr char kRawMark = '\x98';
+} // namespace
+
+std::string rawPath(std::string_view utf8) {
+    std::string path(1, kRawMark);
+    path += utf8;
+    return path;
+}
+
+bool isRawPath(std::string_view path) {
+    return !path.empty() && path.front() == kRawMark;
+}
+
 std::string resolve(std::string_view path) {
+    if (isRawPath(path))
+        return std::string(path.substr(1));
     const bool absolute = !path.empty() && isSeparator(path.front());
     if (!absolute)
         return resolveBelow(currentDirectoryUtf8(), path);

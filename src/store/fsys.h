@@ -28,6 +28,12 @@ bool exists(std::string_view path);
 // pipe or device in its place, or no permission to read it. Never blocks.
 std::optional<std::string> unreadableReason(std::string_view path);
 
+// A real path (UTF-8) carried as a formed name, for a path from the file system (a file dialog, the
+// command line) that the code page cannot hold: resolve() gives it back as it is. It starts with
+// the one byte the code page leaves undefined, which no code page text holds.
+std::string rawPath(std::string_view utf8);
+bool isRawPath(std::string_view path);
+
 // The full name of a store file: the current directory followed directly by the name, with no
 // separator added or removed ("\users.ini" -> "/home/lab/course\users.ini").
 std::string storePath(std::string_view name);

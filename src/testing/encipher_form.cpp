@@ -12,6 +12,7 @@
 #include <QShowEvent>
 
 #include "store/error.h"
+#include "store/fsys.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
 #include "ui/text.h"
@@ -176,13 +177,11 @@ void TForm2::Button1Click() {
     const QString sourceText = Edit10->text();
     if (sourceText.isEmpty() || sourceText == u(enc::kSourceHint))
         throw Error("Файл вопросов не выбран: щёлкните по полю файла и выберите его.");
-    const std::optional<std::string> source = tryFromQ(sourceText);
-    if (!source)
-        throw Error("Путь к файлу вопросов \"" + sourceText.toStdString() +
-                    "\" содержит символы, которых нет в кодовой странице курса. Переместите файл в другую "
-                    "папку или переименуйте его.");
+    // The dialog's path is the file system's own: a folder the code page cannot hold ("café") is
+    // handed on as it is.
+    const std::string source = tryFromQ(sourceText).value_or(fsys::rawPath(sourceText.toStdString()));
 
-    const enc::Outcome out = enc::encipherFile(*source, *name, working_);
+    const enc::Outcome out = enc::encipherFile(source, *name, working_);
     showWorking();
     Label1->setText(QStringLiteral("Вопрос №%1").arg(out.result.questions));
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -41,19 +42,21 @@ bool isSeparator(char c) {
     return c == '/' || c == '\\';
 }
 
-// A command-line argument (UTF-8) in the code page.
+// A command-line path (UTF-8): in the code page, or, when the code page cannot hold it (a course
+// folder "café"), the real path handed on as it is, made absolute.
 std::string argument(const char* utf8, const char* what) {
-    std::optional<std::string> cpText = cp::fromUtf8(utf8);
-    if (!cpText)
-        throw Error(std::string(what) + " \"" + utf8 +
-                    "\" содержит символы, которых нет в кодовой странице курса (Windows-1251).");
-    if (cpText->empty())
+    if (*utf8 == '\0')
         throw Error(std::string(what) + " не указан.");
-    return *cpText;
+    if (std::optional<std::string> cpText = cp::fromUtf8(utf8))
+        return *cpText;
+    std::string real = utf8;
+    if (!isSeparator(real.front()))
+        real = std::filesystem::current_path().string() + "/" + real;
+    return fsys::rawPath(real);
 }
 
 std::string absolute(const std::string& path) {
-    if (isSeparator(path.front()))
+    if (isSeparator(path.front()) || fsys::isRawPath(path))
         return path;
     std::string dir = fsys::currentDirectory();
     if (dir.empty() || dir.back() != '/')
@@ -73,7 +76,16 @@ Split split(const std::string& path) {
         --cut;
     Split s{full.substr(0, cut), full.substr(cut)};
     if (s.base.empty())
-        throw Error("\"" + cp::toUtf8(path) + "\" оканчивается на \"/\": укажите файл, а не папку.");
+        throw Error("\"" + fsys::displayName(path) + "\" оканчивается на \"/\": укажите файл, а не папку.");
+    if (fsys::isRawPath(full)) {
+        // The folder may be the file system's own; the file's name is a test's and goes into the
+        // course code page.
+        std::optional<std::string> base = cp::fromUtf8(s.base);
+        if (!base)
+            throw Error("Имя файла \"" + s.base +
+                        "\" содержит символы, которых нет в кодовой странице курса (Windows-1251).");
+        s.base = *base;
+    }
     return s;
 }
 
