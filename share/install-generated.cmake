@@ -25,7 +25,6 @@ set(_conf "$ENV{DESTDIR}${ORTAVIA_CONF}")
 if(EXISTS "${_conf}")
     message(STATUS "Keeping: ${_conf}")
 else()
-    message(STATUS "Installing: ${_conf}")
-    file(INSTALL "@CMAKE_CURRENT_SOURCE_DIR@/ortavia.conf" DESTINATION "$ENV{DESTDIR}${_etc}/ortavia")
+    file(INSTALL "@CMAKE_CURRENT_SOURCE_DIR@/ortavia.conf" DESTINATION "${_etc}/ortavia") # DESTDIR added here
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_conf}")
 endif()
