@@ -40,8 +40,9 @@ std::string_view trimmed(std::string_view s) {
 
 bool isUtf8(std::string_view s) {
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
-    return !decoder.hasError();
+    // decode() converts only when its result becomes a QString.
+    const QString text = decoder.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
+    return !decoder.hasError() && !text.isNull();
 }
 
 std::string lineProblem(std::size_t number, const std::string& what) {
