@@ -33,6 +33,7 @@ public:
     void write(std::string_view section, std::string_view key, std::string_view plain); // may throw (refusal)
     void erase(std::string_view section);
     void commit();
+
 private:
     ini::Batch batch_;
 };
