@@ -6,10 +6,14 @@
 #include <QTimer>
 
 #include "app/deployment.h"
+#include "ui/design.h"
 #include "ui/look.h"
 
 namespace ortavia::ui {
 namespace {
+
+constexpr QSize kDesign(719, 655);
+constexpr int kTextMargin = 8; // no text comes closer to the window's edge
 
 void place(QWidget* parent, const char* name, const QString& text, QPoint at, int pixels,
            const QColor& colour) {
@@ -35,7 +39,7 @@ TForm3::TForm3(QWidget* mainWindow, QWidget* parent) : QDialog(parent), mainWind
     setWindowTitle(QStringLiteral("Титульный лист"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(719, 655);
+    setFixedSize(kDesign);
     look::setBackground(this, look::kTeal);
 
     auto* background = new QSvgWidget(QStringLiteral(":/ortavia/title.svg"), this);
@@ -58,11 +62,23 @@ TForm3::TForm3(QWidget* mainWindow, QWidget* parent) : QDialog(parent), mainWind
     place(this, "Label9", u(kDeveloperPosition), {368, 560}, 19, fuchsia);
     place(this, "Label5", u(kCity) + u(" — ") + u(kYear), {256, 624}, 16, Qt::black);
 
+    layout_ = std::make_unique<design::Layout>(this);
+    design::keepTextsInside(this, kTextMargin);
+
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(3000);
     connect(Timer1, &QTimer::timeout, this, &TForm3::Timer1Timer);
     Timer1->start();
+}
+
+TForm3::~TForm3() = default;
+
+void TForm3::showEvent(QShowEvent* event) {
+    // The design where the screen has room for it, scaled down where it has not; centred.
+    design::fitFixedWindow(this, *layout_, kDesign);
+    design::keepTextsInside(this, kTextMargin);
+    QDialog::showEvent(event);
 }
 
 void TForm3::Timer1Timer() {

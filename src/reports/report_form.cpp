@@ -18,6 +18,7 @@
 
 #include "accounts/accounts.h"
 #include "store/textfile.h"
+#include "ui/design.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
 #include "ui/text.h"
@@ -124,12 +125,14 @@ void TForm4::runPreview(const reports::UserReport& report, QWidget* parent) {
 // ---------------------------------------------------------------------------------------------
 // The user report dialog
 
+constexpr QSize kReportDialogDesign(446, 184);
+
 TOKRightDlg1::TOKRightDlg1(TForm1* mainWindow, TForm4* report, QWidget* parent)
     : QDialog(parent), main_(mainWindow), report_(report) {
     setObjectName(QStringLiteral("OKRightDlg1"));
     setWindowTitle(QStringLiteral("Отчет по пользователю"));
     setWindowFlag(Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(446, 184);
+    setFixedSize(kReportDialogDesign);
     look::setBackground(this, look::kTeal);
 
     auto* bevel = new QFrame(this);
@@ -166,13 +169,14 @@ TOKRightDlg1::TOKRightDlg1(TForm1* mainWindow, TForm4* report, QWidget* parent)
     connect(OKBtn, &QPushButton::clicked, this, [this] { guarded(this, [this] { OKBtnClick(); }); });
     // Escape and the window frame's close box reject the dialog as well.
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    layout_ = std::make_unique<design::Layout>(this);
 }
+
+TOKRightDlg1::~TOKRightDlg1() = default;
 
 void TOKRightDlg1::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    if (QScreen* s = screen())
-        move(s->availableGeometry().center() -
-             QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));
+    design::fitFixedWindow(this, *layout_, kReportDialogDesign);
     guarded(this, [this] { FormShow(); });
     ComboBox1->setFocus();
 }

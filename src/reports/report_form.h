@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QWidget>
 #include <functional>
+#include <memory>
 
 #include "reports/report_page.h"
 
@@ -14,6 +15,9 @@ class QPushButton;
 namespace ortavia::ui {
 
 class TForm1;
+namespace design {
+class Layout;
+}
 
 class TForm4 : public QWidget {
     Q_OBJECT
@@ -41,6 +45,7 @@ class TOKRightDlg1 : public QDialog {
     Q_OBJECT
 public:
     TOKRightDlg1(TForm1* mainWindow, TForm4* report, QWidget* parent = nullptr);
+    ~TOKRightDlg1() override;
 
     void FormShow();
     void OKBtnClick();
@@ -55,6 +60,7 @@ private:
     QLabel* Label1 = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
+    std::unique_ptr<design::Layout> layout_;
 };
 
 // The save-file dialog of the report, answerable by tests: in the test mode of ui/dialogs.h

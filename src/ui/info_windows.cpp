@@ -9,10 +9,15 @@
 #include <QSvgWidget>
 
 #include "app/deployment.h"
+#include "ui/design.h"
 #include "ui/look.h"
 
 namespace ortavia::ui {
 namespace {
+
+constexpr QSize kAboutDesign(593, 274);
+constexpr QSize kAuthorsDesign(469, 529);
+constexpr int kTextMargin = 8; // no text comes closer to the window's edge
 
 QLabel* put(QWidget* parent, const char* name, const QString& text, QPoint at, const QFont& font,
             const QColor& colour) {
@@ -37,7 +42,7 @@ TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("OKRightDlg"));
     setWindowTitle(QStringLiteral("О программе"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-    setFixedSize(593, 274);
+    setFixedSize(kAboutDesign);
     look::setBackground(this, look::kSkyBlue);
 
     auto* bevel = new QFrame(this);
@@ -64,6 +69,17 @@ TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
     ok->setDefault(true);
     ok->setAutoDefault(true);
     connect(ok, &QPushButton::clicked, this, &TOKRightDlg::OKBtnClick);
+
+    layout_ = std::make_unique<design::Layout>(this);
+    design::keepTextsInside(this, kTextMargin);
+}
+
+TOKRightDlg::~TOKRightDlg() = default;
+
+void TOKRightDlg::showEvent(QShowEvent* event) {
+    design::fitFixedWindow(this, *layout_, kAboutDesign);
+    design::keepTextsInside(this, kTextMargin);
+    QDialog::showEvent(event);
 }
 
 void TOKRightDlg::OKBtnClick() {
@@ -82,7 +98,7 @@ void TOKRightDlg::keyPressEvent(QKeyEvent* event) {
 TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Об авторе"));
-    resize(469, 529);
+    resize(kAuthorsDesign);
     look::setBackground(this, QColor(0xB9, 0xD1, 0xEA)); // the active caption's gradient colour
 
     auto* image = new QWidget(this); // a picture frame that holds no picture
@@ -112,6 +128,25 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* position = put(this, "Label4", u(kDeveloperPosition), {24, below(developer, 408, 0)}, credit, red);
     put(this, "Label3", u(kCity) + u(" — ") + u(kYear), {144, below(position, 456, 24)}, credit,
         palette().color(QPalette::WindowText));
+
+    layout_ = std::make_unique<design::Layout>(this);
+    design::keepTextsInside(this, kTextMargin);
+}
+
+TForm5::~TForm5() = default;
+
+void TForm5::showEvent(QShowEvent* event) {
+    // An ordinary window at its designed place and size; on a screen too small for it, scaled
+    // down to what room there is and moved onto the screen.
+    const QSize room = design::clientRoom(this);
+    const double s = design::fitScale(kAuthorsDesign, room);
+    if (s < 1 || layout_->scale() < 1) {
+        layout_->apply(s);
+        resize(design::scaled(kAuthorsDesign, s));
+        design::keepTextsInside(this, kTextMargin);
+        design::centre(this);
+    }
+    QWidget::showEvent(event);
 }
 
 } // namespace ortavia::ui

@@ -3,23 +3,40 @@
 // about-authors window (modeless, one window brought to the front when chosen again).
 #include <QDialog>
 #include <QWidget>
+#include <memory>
 
 namespace ortavia::ui {
+
+namespace design {
+class Layout;
+}
 
 class TOKRightDlg : public QDialog {
     Q_OBJECT
 public:
     explicit TOKRightDlg(QWidget* parent = nullptr);
+    ~TOKRightDlg() override;
     void OKBtnClick();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::unique_ptr<design::Layout> layout_;
 };
 
 class TForm5 : public QWidget {
     Q_OBJECT
 public:
     explicit TForm5(QWidget* parent = nullptr);
+    ~TForm5() override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    std::unique_ptr<design::Layout> layout_;
 };
 
 } // namespace ortavia::ui

@@ -11,9 +11,9 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSvgWidget>
 #include <QWebEngineView>
+#include <memory>
 
 #include "accounts/accounts.h"
 #include "docs/catalogue.h"
@@ -25,6 +25,7 @@
 #include "testing/encipher_form.h"
 #include "ui/answer_button.h"
 #include "ui/components.h"
+#include "ui/design.h"
 #include "ui/dialogs.h"
 #include "ui/info_windows.h"
 #include "ui/look.h"
@@ -33,17 +34,40 @@
 namespace ortavia::ui {
 namespace {
 
-// Keeps the document viewer panel over the whole client area.
+// The window at its design size, and its client area below the menu that the fixed screens are
+// laid out in; the screens themselves take up a little less.
+constexpr QSize kWindowDesign(926, 760);
+constexpr QSize kClientDesign(926, 740);
+constexpr QSize kScreensDesign(921, 737);
+// Below this the screens would be too small to read.
+constexpr QSize kSmallestWindow(640, 480);
+
+// Keeps the document viewer panel over the whole client area, and the fixed screens whole in it:
+// at their design where there is room (centred where there is more), scaled down where there is
+// less.
 class ClientArea : public QWidget {
 public:
     using QWidget::QWidget;
     QWidget* filler = nullptr;
+    std::unique_ptr<design::Layout> screens;
+
+    void placeScreens() {
+        if (filler)
+            filler->setGeometry(rect());
+        if (!screens)
+            return;
+        // The design client area stands in the middle of the real one; the screens are scaled so
+        // that they fit whole.
+        const double s = design::fitScale(kScreensDesign, size());
+        const QSize area = design::scaled(kClientDesign, s);
+        screens->apply(
+            s, {std::max(0, (width() - area.width()) / 2), std::max(0, (height() - area.height()) / 2)});
+    }
 
 protected:
     void resizeEvent(QResizeEvent* event) override {
         QWidget::resizeEvent(event);
-        if (filler)
-            filler->setGeometry(rect());
+        placeScreens();
     }
 };
 
@@ -101,8 +125,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     buildPanels();
     buildMenu();
     // The outer size is 942 x 819 with a Windows frame; the client area below the menu is what
-    // the stacked screens need.
-    resize(926, 760);
+    // the stacked screens need. A smaller display gets a smaller window (see showEvent).
+    resize(kWindowDesign);
     FormCreate();
 }
 
@@ -181,6 +205,10 @@ void TForm1::buildPanels() {
     auto* button1 = new QPushButton(client);
     button1->setObjectName(QStringLiteral("Button1"));
     button1->setVisible(false);
+
+    // The screens as built are the design; the viewer fills whatever room there is.
+    client->screens = std::make_unique<design::Layout>(client, std::initializer_list<const QWidget*>{Panel1});
+    client->placeScreens();
 }
 
 void TForm1::buildSignIn() {
@@ -427,9 +455,19 @@ void TForm1::showEvent(QShowEvent* event) {
     if (shown_)
         return;
     shown_ = true;
-    if (QScreen* s = screen())
-        move(s->availableGeometry().center() - rect().center());
+    fitToScreen();
     guarded([this] { FormShow(); });
+}
+
+void TForm1::fitToScreen() {
+    // The design size where the screen has room for it, otherwise what room there is: the fixed
+    // screens then scale down to the client area.
+    const QSize room = design::clientRoom(this);
+    setMinimumSize(kSmallestWindow.boundedTo(room));
+    if (!isMaximized() && !isFullScreen()) {
+        resize(kWindowDesign.boundedTo(room));
+        design::centre(this);
+    }
 }
 
 void TForm1::FormShow() {

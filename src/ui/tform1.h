@@ -107,6 +107,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void fitToScreen();
     void buildPanels();
     void buildSignIn();
     void buildSettings();

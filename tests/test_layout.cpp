@@ -1,0 +1,386 @@
+// The screens on every common display: the main window, the title screen and the dialogs open
+// inside the screen; the fixed screens are shown whole, scaled down uniformly where the client
+// area is smaller than their design, centred where it is larger, exactly as designed where it
+// fits; no text runs past its window's edge.
+//
+// The screen is the offscreen platform's own (800 x 800) unless ORTAVIA_TEST_SCREEN names one
+// as WIDTHxHEIGHT or WIDTHxHEIGHT@DPI (144 dpi is 150 % scaling); CTest runs the common displays.
+#include <QFile>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSvgWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include "support/harness.h"
+#include "ui/answer_button.h"
+#include "ui/design.h"
+
+using namespace ortavia;
+using namespace ortavia::testsupport;
+
+namespace {
+
+QSize chosenScreen; // the logical size of the screen ORTAVIA_TEST_SCREEN names
+
+const char* const kScreens[] = {"Panel2", "Panel3", "Panel6", "Panel7", "Panel4"};
+
+QWidget* clientArea(const Running& run) {
+    return run.main()->centralWidget();
+}
+
+// Resizes the main window so that its client area below the menu has the given size.
+void setClientSize(const Running& run, QSize size) {
+    run.main()->setMinimumSize(0, 0);
+    for (int i = 0; i < 3 && clientArea(run)->size() != size; ++i) {
+        run.main()->resize(run.main()->size() + size - clientArea(run)->size());
+        QApplication::processEvents();
+    }
+    QCOMPARE(clientArea(run)->size(), size);
+}
+
+// The part of a control that the user sees: its rectangle clipped by every parent up to the
+// client area, in the client area's coordinates.
+QRect seenPart(const QWidget* control, const QWidget* client) {
+    QRect seen(control->mapTo(client, QPoint(0, 0)), control->size());
+    for (const QWidget* p = control->parentWidget(); p && p != client; p = p->parentWidget())
+        seen &= QRect(p->mapTo(client, QPoint(0, 0)), p->size());
+    return seen & client->rect();
+}
+
+// The inner parts of a text area or a combo box, placed by their owner.
+bool innerPart(const QWidget* w) {
+    return w->objectName().startsWith(QLatin1String("qt_")) ||
+           w->parentWidget()->inherits("QAbstractScrollArea") || w->parentWidget()->inherits("QComboBox");
+}
+
+// Every control of a screen is seen whole: nothing of it lies outside its panel or the client area.
+void checkScreenWhole(const Running& run, const char* screen) {
+    QWidget* client = clientArea(run);
+    auto* panel = run.control<QWidget>(screen);
+    for (QWidget* w : panel->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(panel) || w->size().isEmpty() || innerPart(w))
+            continue;
+        const QRect whole(w->mapTo(client, QPoint(0, 0)), w->size());
+        QVERIFY2(seenPart(w, client) == whole,
+                 qPrintable(QStringLiteral("%1/%2 %3 at %4,%5 %6x%7 not whole")
+                                .arg(QLatin1String(screen), w->objectName(),
+                                     QLatin1String(w->metaObject()->className()))
+                                .arg(whole.x())
+                                .arg(whole.y())
+                                .arg(whole.width())
+                                .arg(whole.height())));
+    }
+}
+
+// What a text needs to be read whole in a label: each line fits its width, or the label wraps
+// and every word fits and all lines fit its height.
+void checkTextFits(const QLabel* label, const QWidget* window) {
+    const QString name = window->objectName() + QLatin1Char('/') + label->objectName();
+    QVERIFY2(window->rect().contains(label->geometry()),
+             qPrintable(name + QStringLiteral(" lies past the window's edge")));
+    const QFontMetrics metrics(label->font());
+    if (label->wordWrap()) {
+        for (const QString& word : label->text().split(QRegularExpression(QStringLiteral("\\s+"))))
+            QVERIFY2(metrics.horizontalAdvance(word) <= label->width(),
+                     qPrintable(name + QLatin1Char(' ') + word));
+        QVERIFY2(label->heightForWidth(label->width()) <= label->height(), qPrintable(name));
+    } else {
+        for (const QString& line : label->text().split(QLatin1Char('\n')))
+            QVERIFY2(metrics.horizontalAdvance(line) <= label->width(),
+                     qPrintable(name + QLatin1Char(' ') + line));
+        QVERIFY2(metrics.height() * label->text().count(QLatin1Char('\n')) + metrics.height() <=
+                     label->height() + 1,
+                 qPrintable(name));
+    }
+}
+
+void checkTextsFit(const QWidget* window) {
+    for (const QLabel* label : window->findChildren<QLabel*>())
+        if (label->isVisibleTo(window) && !label->text().isEmpty())
+            checkTextFits(label, window);
+}
+
+void checkInsideScreen(const QWidget* window) {
+    const QRect room = window->screen()->availableGeometry();
+    QVERIFY2(room.contains(window->frameGeometry()),
+             qPrintable(QStringLiteral("%1 at %2,%3 %4x%5 outside the screen %6x%7")
+                            .arg(window->objectName())
+                            .arg(window->frameGeometry().x())
+                            .arg(window->frameGeometry().y())
+                            .arg(window->frameGeometry().width())
+                            .arg(window->frameGeometry().height())
+                            .arg(room.width())
+                            .arg(room.height())));
+}
+
+// The geometry and font size of every control of the fixed screens, one line each.
+QStringList snapshot(const Running& run) {
+    QStringList all;
+    for (const char* screen : kScreens) {
+        auto* panel = run.control<QWidget>(screen);
+        QWidgetList widgets = panel->findChildren<QWidget*>();
+        widgets << panel;
+        for (QWidget* w : widgets)
+            if (!innerPart(w)) {
+                const QRect g = w->geometry();
+                all << QStringLiteral("%1/%2 %3,%4 %5x%6 %7px")
+                           .arg(QLatin1String(screen), w->objectName())
+                           .arg(g.x())
+                           .arg(g.y())
+                           .arg(g.width())
+                           .arg(g.height())
+                           .arg(w->font().pixelSize());
+            }
+    }
+    return all;
+}
+
+// Signs in a user and starts test 1: the test screen is in front with its five answers.
+void startTest(const Running& run) {
+    writeTest(QStringLiteral("test1"), {1, 2, 3});
+    run.registerUser(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+    run.signIn(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+    run.trigger("test1");
+    QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3"));
+}
+
+} // namespace
+
+class LayoutTest : public QObject {
+    Q_OBJECT
+private slots:
+    void cleanup() { ui::dialogs::resetTestState(); }
+
+    void designSizeShowsEveryScreenAsDesigned() {
+        CourseFolder course;
+        Running run;
+        setClientSize(run, QSize(926, 740));
+        struct Placed {
+            const char* name;
+            QRect geometry;
+            int fontPixels;
+        };
+        // The design of the screens, in pixels of the client area (the panels) or of the panel.
+        const Placed design[] = {
+            {"Panel2", {0, -8, 921, 745}, 11},         {"Panel3", {0, 0, 920, 737}, 11},
+            {"Panel6", {1, 1, 920, 736}, 11},          {"Panel7", {0, 0, 920, 737}, 11},
+            {"Panel4", {0, 0, 920, 737}, 11},          {"SignInCard", {250, 150, 420, 400}, 11},
+            {"Edit2", {40, 136, 340, 32}, 16},         {"MaskEdit1", {40, 204, 340, 32}, 16},
+            {"SpeedButton3", {40, 278, 340, 40}, 16},  {"SpeedButton1", {40, 334, 165, 36}, 13},
+            {"SpeedButton2", {215, 334, 165, 36}, 13}, {"Memo1", {40, 84, 840, 170}, 21},
+            {"Panel5", {40, 270, 840, 430}, 11},       {"RadioButton1", {52, 12, 770, 72}, 19},
+            {"RadioButton5", {52, 340, 770, 72}, 19},  {"ComboBox1", {395, 38, 206, 28}, 16},
+            {"SpeedButton4", {366, 464, 203, 65}, 19}, {"Edit3", {80, 136, 400, 30}, 16},
+            {"Edit6", {80, 364, 400, 30}, 16},         {"SpeedButton7", {80, 430, 190, 40}, 15},
+            {"SpeedButton6", {290, 430, 190, 40}, 15}, {"Image1", {560, 150, 260, 260}, 11},
+            {"Memo2", {4, 2, 912, 690}, 14},           {"SpeedButton5", {380, 698, 161, 30}, 13},
+        };
+        for (const Placed& p : design) {
+            auto* w = run.control<QWidget>(p.name);
+            QCOMPARE(w->geometry(), p.geometry);
+            QCOMPARE(w->font().pixelSize(), p.fontPixels);
+        }
+        QCOMPARE(run.control<QLabel>("Label39")->pos(), QPoint(40, 16));
+        QCOMPARE(run.control<QLabel>("Label3")->pos(), QPoint(257, 10));
+        QCOMPARE(run.control<QLabel>("Label18")->pos(), QPoint(192, 82));
+        QCOMPARE(run.control<QLabel>("Label27")->pos(), QPoint(192, 82 + 36 * 9));
+        QCOMPARE(run.control<QLabel>("Label34")->pos(), QPoint(80, 110));
+        QCOMPARE(run.control<QWidget>("Panel1")->geometry(), clientArea(run)->rect());
+
+        // Smaller and back again: the design comes back exactly.
+        const auto designed = snapshot(run);
+        setClientSize(run, QSize(640, 457));
+        QVERIFY(snapshot(run) != designed);
+        setClientSize(run, QSize(926, 740));
+        QCOMPARE(snapshot(run), designed);
+    }
+
+    void smallClientAreaShowsEveryScreenWhole_data() {
+        QTest::addColumn<QSize>("client");
+        QTest::newRow("1366x768") << QSize(926, 705);
+        QTest::newRow("1024x768 narrow") << QSize(780, 705);
+        QTest::newRow("150 %") << QSize(926, 657);
+        QTest::newRow("640 high") << QSize(926, 640);
+        QTest::newRow("smallest window") << QSize(640, 457);
+        QTest::newRow("wide and low") << QSize(1200, 500);
+    }
+
+    void smallClientAreaShowsEveryScreenWhole() {
+        QFETCH(QSize, client);
+        CourseFolder course;
+        Running run;
+        startTest(run);
+        setClientSize(run, client);
+        const double s = ui::design::fitScale(QSize(921, 737), client);
+        QVERIFY(s < 1);
+        for (const char* screen : kScreens) {
+            auto* panel = run.control<QWidget>(screen);
+            panel->setVisible(true); // as the screen commands do; each is checked where it stands
+            checkScreenWhole(run, screen);
+        }
+        // The screens keep their proportions and stand in the middle.
+        const QRect test = run.control<QWidget>("Panel3")->geometry();
+        QCOMPARE(test.size(), ui::design::scaled(QSize(920, 737), s));
+        QVERIFY(qAbs(test.center().x() - clientArea(run)->rect().center().x()) <= 4);
+        QCOMPARE(run.control<QPlainTextEdit>("Memo1")->font().pixelSize(), ui::design::scaled(21, s));
+        QCOMPARE(run.control<ui::AnswerButton>("RadioButton5")->font().pixelSize(),
+                 ui::design::scaled(19, s));
+        for (int k = 1; k <= 5; ++k) {
+            auto* answer = run.control<ui::AnswerButton>(qPrintable(QStringLiteral("RadioButton%1").arg(k)));
+            QVERIFY(answer->isVisibleTo(run.main()));
+            QVERIFY(!answer->text().isEmpty());
+        }
+        QCOMPARE(run.control<QWidget>("Panel1")->geometry(), clientArea(run)->rect());
+        // Answer E can be chosen where it stands.
+        run.answer(5);
+        QCOMPARE(run.main()->questionNumber(), 2);
+    }
+
+    void largeClientAreaCentresTheScreens() {
+        CourseFolder course;
+        Running run;
+        startTest(run);
+        setClientSize(run, QSize(1904, 1000));
+        QCOMPARE(run.control<QWidget>("Panel3")->geometry(),
+                 QRect((1904 - 926) / 2, (1000 - 740) / 2, 920, 737));
+        QCOMPARE(run.control<QWidget>("RadioButton5")->geometry(), QRect(52, 340, 770, 72));
+        QCOMPARE(run.control<QWidget>("Panel1")->geometry(), clientArea(run)->rect());
+        checkScreenWhole(run, "Panel3");
+    }
+
+    void maximisedTestScreenStandsInTheMiddle() {
+        CourseFolder course;
+        Running run;
+        startTest(run);
+        run.main()->showMaximized();
+        QTRY_VERIFY(run.main()->isMaximized());
+        const QRect test(run.control<QWidget>("Panel3")->mapTo(clientArea(run), QPoint(0, 0)),
+                         run.control<QWidget>("Panel3")->size());
+        QVERIFY(qAbs(test.center().x() - clientArea(run)->rect().center().x()) <= 4);
+        QVERIFY(qAbs(test.center().y() - clientArea(run)->rect().center().y()) <= 1);
+        checkScreenWhole(run, "Panel3");
+    }
+
+    void mainWindowOpensInsideTheScreen() {
+        CourseFolder course;
+        Running run;
+        checkInsideScreen(run.main());
+        const QSize room = run.main()->screen()->availableGeometry().size();
+        if (chosenScreen.isValid())
+            QCOMPARE(room, chosenScreen);
+        const QSize smallest = QSize(640, 480).boundedTo(room);
+        QVERIFY(run.main()->minimumWidth() >= smallest.width() - 16);
+        QVERIFY(run.main()->minimumHeight() >= smallest.height() - 40);
+        if (room.width() >= 926 + 16 && room.height() >= 760 + 40) { // room for the design: as designed
+            QCOMPARE(run.main()->size(), QSize(926, 760));
+            QCOMPARE(clientArea(run)->size(), QSize(926, 740));
+        }
+        for (const char* screen : kScreens) {
+            run.control<QWidget>(screen)->setVisible(true);
+            checkScreenWhole(run, screen);
+        }
+    }
+
+    void titleScreenAndDialogsOpenInsideTheScreen() {
+        CourseFolder course;
+        Running run(false);
+        run.main()->show();
+        QWidget* windows[] = {run.program.form3.get(), run.program.okRightDlg.get(), run.program.form5.get(),
+                              run.program.okRightDlg1.get()};
+        for (QWidget* window : windows) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+            checkInsideScreen(window);
+            checkTextsFit(window);
+            window->hide();
+        }
+    }
+
+    void textsStayInsideTheirWindowsAtTheirDesign() {
+        // The title screen and the information windows as built, before any display is known.
+        CourseFolder course;
+        Running run(false);
+        QCOMPARE(run.program.form3->size(), QSize(719, 655));
+        for (QWidget* window :
+             std::initializer_list<QWidget*>{run.program.form3.get(), run.program.okRightDlg.get(),
+                                             run.program.form5.get(), run.program.okRightDlg1.get()})
+            checkTextsFit(window);
+    }
+
+    void longTextsMoveLeftAsAColumnThenWrap() {
+        QWidget window;
+        window.resize(400, 300);
+        auto label = [&](const QString& text, QPoint at) {
+            auto* l = new QLabel(text, &window);
+            l->move(at);
+            l->adjustSize();
+            return l;
+        };
+        QLabel* fits = label(QStringLiteral("short"), {300, 10});
+        QLabel* longer = label(QStringLiteral("a text of some length"), {300, 40});
+        QLabel* other = label(QStringLiteral("other"), {20, 70});
+        QLabel* tooLong =
+            label(QStringLiteral("a text far too long for this window even when it starts at the margin"),
+                  {200, 100});
+        const int longerWidth = longer->width();
+        ui::design::keepTextsInside(&window, 8);
+        QCOMPARE(longer->x(), 400 - 8 - longerWidth);
+        QCOMPARE(fits->x(), longer->x()); // the column stays one column
+        QCOMPARE(other->pos(), QPoint(20, 70));
+        QCOMPARE(tooLong->x(), 8);
+        QVERIFY(tooLong->wordWrap());
+        for (QLabel* l : {fits, longer, other, tooLong})
+            checkTextFits(l, &window);
+    }
+
+    void scaleFunctionKeepsEdgesTogether() {
+        using ui::design::scaled;
+        QCOMPARE(ui::design::fitScale({926, 737}, {1000, 800}), 1.0);
+        QCOMPARE(ui::design::fitScale({926, 737}, {463, 737}), 0.5);
+        QCOMPARE(scaled(QRect(0, 0, 921, 745), 1.0), QRect(0, 0, 921, 745));
+        // Two rectangles that touch at design keep touching at any scale.
+        for (double s : {0.33, 0.5, 0.77, 0.9}) {
+            const QRect a = scaled(QRect(3, 5, 7, 11), s), b = scaled(QRect(10, 5, 9, 11), s);
+            QCOMPARE(a.right() + 1, b.left());
+        }
+        QFont f;
+        f.setPixelSize(21);
+        QCOMPARE(ui::design::scaled(f, 0.5).pixelSize(), 11);
+        QCOMPARE(ui::design::scaled(f, 1.0).pixelSize(), 21);
+    }
+};
+
+// The screen of ORTAVIA_TEST_SCREEN as the offscreen platform's configuration.
+static void chooseScreen() {
+    const QByteArray wanted = qgetenv("ORTAVIA_TEST_SCREEN");
+    if (wanted.isEmpty() || !qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
+        return;
+    static QTemporaryDir dir;
+    const QList<QByteArray> sizeAndDpi = wanted.split('@');
+    const QList<QByteArray> size = sizeAndDpi.front().split('x');
+    const int dpi = sizeAndDpi.size() > 1 ? sizeAndDpi[1].toInt() : 96;
+    QFile config(dir.filePath(QStringLiteral("screen.json")));
+    if (size.size() != 2 || !config.open(QIODevice::WriteOnly))
+        qFatal("ORTAVIA_TEST_SCREEN: WIDTHxHEIGHT[@DPI]");
+    config.write(QStringLiteral("{\"screens\": [{\"name\": \"screen\", \"x\": 0, \"y\": 0, \"width\": %1, "
+                                "\"height\": %2, \"logicalDpi\": %3, \"logicalBaseDpi\": 96, \"dpr\": 1}]}")
+                     .arg(QString::fromLatin1(size[0]), QString::fromLatin1(size[1]))
+                     .arg(dpi)
+                     .toUtf8());
+    config.close();
+    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.fileName().toLocal8Bit());
+    chosenScreen = QSize(size[0].toInt(), size[1].toInt()) * 96 / dpi;
+}
+
+int main(int argc, char** argv) {
+    chooseScreen();
+    ortavia::ui::prepareApplication();
+    QApplication app(argc, argv);
+    ortavia::ui::dialogs::setTestMode(true);
+    LayoutTest tc;
+    return QTest::qExec(&tc, argc, argv);
+}
+
+#include "test_layout.moc"
