@@ -227,7 +227,7 @@ void TForm1::buildSignIn() {
     makeLabel(card, "Label30", QStringLiteral("Ортавия"), {112, 66}, look::font(look::kSerif, 16, false),
               look::kMuted);
 
-    // Each label names its field for a screen reader (and gives it the focus on its shortcut).
+    // Each label names its field for a screen reader.
     QLabel* nameLabel = makeLabel(card, "Label2", QStringLiteral("Қолданушы"), {40, 112},
                                   look::font(look::kSansSerif, 15, true));
     Edit2 = makeEdit(card, "Edit2", QRect(40, 136, 340, 32));
