@@ -1,5 +1,6 @@
 // Registration, sign-in, deletion, the administrator settings and the topics locked at sign-in.
 #include <algorithm>
+#include <optional>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -146,6 +147,29 @@ private slots:
         QCOMPARE(course.read("users.ini"), before);
     }
 
+    void refusedSignInEmptiesThePasswordForTypingAgain() {
+        CourseFolder course;
+        Running run;
+        run.registerUser(QStringLiteral("Иван"), QStringLiteral("pw"));
+        auto* password = run.control<QLineEdit>("MaskEdit1");
+        for (const QString& login : {QStringLiteral("Иван"), QStringLiteral("admin")}) {
+            run.control<QWidget>("Edit2")->setFocus(); // wherever the focus was
+            run.signIn(login, QStringLiteral("wrong"));
+            QCOMPARE(lastBoxText(), kRefused);
+            QCOMPARE(password->text(), QString());
+            QCOMPARE(run.control<QLineEdit>("Edit2")->text(), login); // the name stays
+            QCOMPARE(run.focused(), password);
+        }
+        // The student types the password again straight away and signs in with Enter.
+        run.type("Edit2", QStringLiteral("Иван"));
+        run.typeKeys(QStringLiteral("pw"));
+        QCOMPARE(password->text(), QStringLiteral("pw"));
+        run.press(Qt::Key_Return);
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
+        // A successful sign-in leaves the password as typed.
+        QCOMPARE(password->text(), QStringLiteral("pw"));
+    }
+
     void emptyAdministratorLoginNeverMatches() {
         CourseFolder course;
         course.write("data/info/tumb.db", "");
@@ -202,16 +226,39 @@ private slots:
         again.registerUser(QStringLiteral("x"), QStringLiteral("y")); // list in memory reloaded from the file
         again.type("Edit2", QStringLiteral("ерЛАН"));                 // other letter case, Cyrillic
         again.type("MaskEdit1", QStringLiteral("pw"));
+        const QByteArray users = course.read("users");
+        const QByteArray records = course.read("users.ini");
+        // The question comes first, Cancel its default: refusing it, or giving no answer, keeps all.
+        for (const std::optional<ui::Answer> answer :
+             {std::optional(ui::Answer::Cancel), std::optional<ui::Answer>()}) {
+            const int boxes = boxCount();
+            if (answer)
+                ui::dialogs::answerNextBox(*answer);
+            again.click("SpeedButton2");
+            QCOMPARE(boxCount(), boxes + 1);
+            QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Warning);
+            QCOMPARE(lastBoxText(), QStringLiteral("Удалить пользователя «ерЛАН» и все его оценки?"));
+            QCOMPARE(course.read("users"), users);
+            QCOMPARE(course.read("users.ini"), records);
+            QCOMPARE(again.control<QComboBox>("ComboBox1")->count(), 4);
+        }
         const int boxes = boxCount();
+        ui::dialogs::answerNextBox(ui::Answer::Ok);
         again.click("SpeedButton2");
-        QCOMPARE(boxCount(), boxes); // no question, no message
+        QCOMPARE(boxCount(), boxes + 2); // the question, then the information that it is done
+        QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Information);
+        QCOMPARE(lastBoxText(), QStringLiteral("Пользователь «ерЛАН» и все его оценки удалены."));
         QCOMPARE(course.read("users"), QByteArray(cp("Other\r\nЕрлан\r\nx\r\n").c_str()));
         QVERIFY(!accounts::hasRecord(cp("Ерлан")));
         QVERIFY(accounts::hasRecord("Other"));
-        // A wrong password deletes nothing.
+        QCOMPARE(again.control<QComboBox>("ComboBox1")->count(), 3);
+        // A wrong password deletes nothing and asks nothing: the refusal alone.
         again.type("Edit2", QStringLiteral("Other"));
         again.type("MaskEdit1", QStringLiteral("bad"));
+        const int before = boxCount();
         again.click("SpeedButton2");
+        QCOMPARE(boxCount(), before + 1);
+        QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Error);
         QCOMPARE(lastBoxText(), QStringLiteral("Проверьте правильность имени и пароля!"));
         QVERIFY(accounts::hasRecord("Other"));
     }
@@ -279,6 +326,7 @@ private slots:
         const QByteArray records = course.read("users.ini");
         run.type("Edit2", QStringLiteral("Admin"));
         run.type("MaskEdit1", QStringLiteral("??????"));
+        ui::dialogs::answerNextBox(ui::Answer::Ok);
         run.click("SpeedButton2");
         QCOMPARE(course.read("users.ini"), records);
         // The name is free for a student to register.
@@ -390,6 +438,7 @@ private slots:
         accounts::addToUserList("Third");
         run.type("Edit2", QStringLiteral("mine"));
         run.type("MaskEdit1", QStringLiteral("pw"));
+        ui::dialogs::answerNextBox(ui::Answer::Ok);
         run.click("SpeedButton2");
         QCOMPARE(course.read("users"), QByteArray("Other\r\nThird\r\n"));
         QCOMPARE(combo->count(), 2);

@@ -47,13 +47,23 @@ void takeTest(const Running& run, const char* test, int count, int right) {
         run.answer(q <= right ? 1 : 2 + q % 4);
 }
 
-// Types text as a keyboard would, letter by letter (QTest::keyClicks knows only ASCII).
-void typeInto(QWidget* widget, const QString& text) {
-    for (const QChar ch : text) {
-        const auto key = Qt::Key(ch.toUpper().unicode());
-        QTest::sendKeyEvent(QTest::Press, widget, key, QString(ch), Qt::NoModifier);
-        QTest::sendKeyEvent(QTest::Release, widget, key, QString(ch), Qt::NoModifier);
-    }
+ui::AnswerButton* answerButton(const Running& run, int k) {
+    return run.control<ui::AnswerButton>(qPrintable(QStringLiteral("RadioButton%1").arg(k)));
+}
+
+// The answers that carry a mark.
+QList<int> marked(const Running& run) {
+    QList<int> list;
+    for (int k = 1; k <= 6; ++k)
+        if (answerButton(run, k)->isChecked())
+            list << k;
+    return list;
+}
+
+// A key press that the keyboard repeats while the key is held.
+void pressHeld(QWidget* widget, Qt::Key key) {
+    QKeyEvent repeat(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+    QApplication::sendEvent(widget, &repeat);
 }
 
 std::string storedValue(const char* user, const char* key) {
@@ -118,6 +128,120 @@ private slots:
         s.run.answer(2); // 2 of 5: 40 %, grade 3
         QCOMPARE(int(s.run.main()->grades()[0]), 3);
         QVERIFY(!s.run.control<QWidget>("RadioButton6")->isVisibleTo(s.run.main()));
+    }
+
+    void wholeTestAnsweredFromTheKeyboard() {
+        Student s;
+        writeTest(QStringLiteral("test1"), {2, 1, 3, 5, 4});
+        s.run.trigger("test1");
+        QCOMPARE(s.run.control<QLabel>("Label42")->text(), QStringLiteral("Вопрос:"));
+        auto* counter = s.run.control<QLabel>("LabelCounter");
+        auto* memo = s.run.control<QPlainTextEdit>("Memo1");
+        // Per question: the arrow keys that lead to the answer from A, and the key that gives it.
+        const struct {
+            std::vector<Qt::Key> moves;
+            Qt::Key answer;
+        } steps[] = {
+            {{Qt::Key_Down}, Qt::Key_Return},               // B, right
+            {{}, Qt::Key_Space},                            // A, right
+            {{Qt::Key_Right, Qt::Key_Down}, Qt::Key_Enter}, // C, right
+            {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down},
+             Qt::Key_Space}, // E, right
+            {{Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Up, Qt::Key_Left},
+             Qt::Key_Return},
+            // C, wrong
+        };
+        int q = 0;
+        for (const auto& step : steps) {
+            ++q;
+            QCOMPARE(s.run.main()->questionNumber(), q);
+            QCOMPARE(memo->toPlainText(), QStringLiteral("Question %1").arg(q));
+            QCOMPARE(counter->text(), QStringLiteral("%1 из 5").arg(q));
+            QVERIFY(counter->isVisibleTo(s.run.main()));
+            // Each question starts unanswered, with the keyboard on answer A.
+            QCOMPARE(marked(s.run), QList<int>());
+            QCOMPARE(s.run.focused(), answerButton(s.run, 1));
+            for (const Qt::Key key : step.moves)
+                s.run.press(key);
+            QCOMPARE(s.run.main()->questionNumber(), q); // moving answers nothing
+            QCOMPARE(marked(s.run), QList<int>());       // nor marks anything
+            s.run.press(step.answer);
+        }
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel2"));
+        QCOMPARE(int(s.run.main()->grades()[0]), 5); // 4 of 5
+        QCOMPARE(s.run.control<QLabel>("LabelRight")->text(), QStringLiteral("Правильных ответов: 4 из 5"));
+        QVERIFY(s.run.control<QLabel>("LabelRight")->isVisibleTo(s.run.main()));
+        QCOMPARE(s.course.lines(kJournal).size(), 1);
+        // Back to the documents with the keyboard as well.
+        QCOMPARE(s.run.focused(), s.run.control<QWidget>("SpeedButton4"));
+        s.run.press(Qt::Key_Space);
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel1"));
+    }
+
+    void onlyAFirstKeyPressOrADoubleClickAnswers() {
+        Student s;
+        writeTest(QStringLiteral("test1"), {3, 3, 3});
+        s.run.trigger("test1");
+        // A held key answers once: its repeats do nothing.
+        s.run.press(Qt::Key_Return);
+        QCOMPARE(s.run.main()->questionNumber(), 2);
+        pressHeld(s.run.focused(), Qt::Key_Return);
+        pressHeld(s.run.focused(), Qt::Key_Space);
+        QCOMPARE(s.run.main()->questionNumber(), 2);
+        // Keys with a modifier and keys of other kinds answer nothing.
+        s.run.press(Qt::Key_Return, Qt::ControlModifier);
+        s.run.press(Qt::Key_A);
+        QCOMPARE(s.run.main()->questionNumber(), 2);
+        // A single click marks; the arrow keys carry the mark along, as in any group of choices.
+        auto* third = answerButton(s.run, 3);
+        QTest::mouseClick(third, Qt::LeftButton, Qt::NoModifier, QPoint(20, third->height() / 2));
+        QCOMPARE(marked(s.run), QList<int>{3});
+        third->setFocus();
+        s.run.press(Qt::Key_Down);
+        QCOMPARE(marked(s.run), QList<int>{4});
+        QCOMPARE(s.run.focused(), answerButton(s.run, 4));
+        s.run.press(Qt::Key_Up);
+        QCOMPARE(marked(s.run), QList<int>{3});
+        QCOMPARE(s.run.main()->questionNumber(), 2);
+        // The answer by key, then by double click: the mark never passes on to the next question.
+        s.run.press(Qt::Key_Space);
+        QCOMPARE(s.run.main()->questionNumber(), 3);
+        QCOMPARE(marked(s.run), QList<int>());
+        QCOMPARE(s.run.focused(), answerButton(s.run, 1));
+        s.run.answer(3);
+        QCOMPARE(int(s.run.main()->grades()[0]), 4); // 2 of 3: the first key answered A
+        QCOMPARE(s.run.control<QLabel>("LabelRight")->text(), QStringLiteral("Правильных ответов: 2 из 3"));
+    }
+
+    void rightAnswersShowOnlyAfterARun() {
+        Student s;
+        writeTest(QStringLiteral("test1"), std::vector<int>(7, 1));
+        auto* right = s.run.control<QLabel>("LabelRight");
+        s.run.trigger("Ni"); // from the menu: the grades alone
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel2"));
+        QVERIFY(!right->isVisibleTo(s.run.main()));
+        s.run.click("SpeedButton4");
+        takeTest(s.run, "test1", 7, 5);
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel2"));
+        QVERIFY(right->isVisibleTo(s.run.main()));
+        QCOMPARE(right->text(), QStringLiteral("Правильных ответов: 5 из 7"));
+        QCOMPARE(gradeLabel(s.run, 1), QStringLiteral("4")); // the grade labels as they were
+        // Read whole on the screen, and beside the grades rather than over them.
+        QVERIFY(s.run.control<QWidget>("Panel2")->rect().contains(right->geometry()));
+        QVERIFY(right->width() >= right->sizeHint().width());
+        QVERIFY(!right->geometry().intersects(s.run.control<QLabel>("Label35")->geometry()));
+        QVERIFY(!right->geometry().intersects(s.run.control<QWidget>("SpeedButton4")->geometry()));
+        QVERIFY(right->x() > s.run.control<QLabel>("Label18")->geometry().right());
+        s.run.click("SpeedButton4");
+        s.run.trigger("Ni");
+        QVERIFY(!right->isVisibleTo(s.run.main()));
+        // A run that ends at a journal that cannot be written shows no progress screen and no count.
+        s.run.click("SpeedButton4");
+        QVERIFY(QFile::remove(s.course.file(kJournal)));
+        QVERIFY(QDir().mkpath(s.course.file(kJournal))); // a folder in the journal's place
+        takeTest(s.run, "test1", 7, 7);
+        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel3"));
+        QVERIFY(!right->isVisibleTo(s.run.main()));
     }
 
     void runsAreIndependentAndRetakesReplaceTheGrade() {
@@ -399,10 +523,10 @@ private slots:
         QCOMPARE(edit->text(), QString()); // nobody is chosen before the administrator chooses
         QCOMPARE(combo->currentIndex(), -1);
         edit->setFocus();
-        typeInto(edit, QStringLiteral("а")); // small letter: the first listed name
+        typeKeys(edit, QStringLiteral("а")); // small letter: the first listed name
         QCOMPARE(edit->text(), QStringLiteral("Айгүл"));
         QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
-        typeInto(edit, QStringLiteral("С"));
+        typeKeys(edit, QStringLiteral("С"));
         QCOMPARE(edit->text(), QStringLiteral("Асқар"));
         QCOMPARE(gradeLabel(admin, 1), QStringLiteral("5"));
         QCOMPARE(gradeLabel(admin, 3), QStringLiteral("0"));
@@ -411,10 +535,10 @@ private slots:
         // Typing over a selection completes; the next letter of the completion, in its own
         // spelling, keeps it.
         edit->selectAll();
-        typeInto(edit, QStringLiteral("А"));
+        typeKeys(edit, QStringLiteral("А"));
         QCOMPARE(edit->text(), QStringLiteral("Айгүл"));
         QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
-        typeInto(edit, QStringLiteral("й"));
+        typeKeys(edit, QStringLiteral("й"));
         QCOMPARE(edit->text(), QStringLiteral("Айгүл"));
         QCOMPARE(edit->selectedText(), QStringLiteral("гүл"));
         // A name that matches nothing chooses nothing.
@@ -423,7 +547,7 @@ private slots:
         QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
         // Kazakh letters fold too.
         edit->selectAll();
-        typeInto(edit, QStringLiteral("ә"));
+        typeKeys(edit, QStringLiteral("ә"));
         QCOMPARE(edit->text(), QStringLiteral("Әлия"));
         QCOMPARE(gradeLabel(admin, 5), QStringLiteral("2"));
         QCOMPARE(gradeLabel(admin, 1), QStringLiteral("0"));
@@ -440,6 +564,18 @@ private slots:
         QCOMPARE(gradeLabel(admin, 3), QStringLiteral("4"));
         QCOMPARE(admin.control<QLabel>("Label5")->text(), QStringLiteral("admin"));
         QCOMPARE(boxCount(), 0);
+        // The administrator's own run shows its count of right answers until a student is chosen.
+        admin.click("SpeedButton4");
+        writeTest(QStringLiteral("test1"), {1});
+        admin.trigger("test1");
+        admin.answer(1);
+        auto* right = admin.control<QLabel>("LabelRight");
+        QCOMPARE(right->text(), QStringLiteral("Правильных ответов: 1 из 1"));
+        QVERIFY(right->isVisibleTo(admin.main()));
+        combo->setCurrentIndex(0);
+        emit combo->activated(0);
+        QCOMPARE(gradeLabel(admin, 1), QStringLiteral("0"));
+        QVERIFY(!right->isVisibleTo(admin.main()));
         // The progress command hides the text page.
         course.write(kJournal, "x\r\n");
         admin.trigger("N30");

@@ -17,6 +17,13 @@ const QString kRefused = QStringLiteral("Проверьте правильнос
 
 } // namespace
 
+void TForm1::refuseSignIn() {
+    dialogs::error(this, kRefused);
+    // The password is typed again from scratch; the name stays for correcting.
+    MaskEdit1->clear();
+    MaskEdit1->setFocus();
+}
+
 void TForm1::SpeedButton1Click() {
     const std::optional<std::string> name = tryFromQ(Edit2->text());
     if (!name) {
@@ -50,7 +57,7 @@ void TForm1::SpeedButton3Click() {
     // An empty login is no login: nobody signs in as administrator while the settings hold none.
     if (!adminLogin_.empty() && signedInName_ == adminLogin_) {
         if (password != adminPassword_) {
-            dialogs::error(this, kRefused);
+            refuseSignIn();
             return;
         }
         showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
@@ -64,7 +71,7 @@ void TForm1::SpeedButton3Click() {
     // A name without a record never signs in, whatever the password.
     if (!accounts::hasRecord(signedInName_) ||
         store::read(signedInName_, "password", accounts::kRecords) != password) {
-        dialogs::error(this, kRefused);
+        refuseSignIn();
         return;
     }
     for (int n = 1; n <= 10; ++n) {
@@ -85,12 +92,20 @@ void TForm1::SpeedButton2Click() {
         dialogs::error(this, kRefused);
         return;
     }
+    // The button stands beside "Жаңа қолданушы" and erases every grade: it asks first, with
+    // Cancel the default.
+    const QString shown = Edit2->text();
+    if (dialogs::warningOkCancel(this,
+                                 QStringLiteral("Удалить пользователя «%1» и все его оценки?").arg(shown),
+                                 Answer::Cancel) != Answer::Ok)
+        return;
     // A section without a password (grades saved under the administrator login) is nobody's record
     // and stays; a list line without any record goes, as the default text lets it.
     if (accounts::hasRecord(name))
         store::erase(name, accounts::kRecords);
     accounts::removeFromUserList(name);
     loadUserList();
+    dialogs::information(this, QStringLiteral("Пользователь «%1» и все его оценки удалены.").arg(shown));
 }
 
 void TForm1::SpeedButton7Click() {

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "accounts/accounts.h"
+#include "ui/components.h"
 #include "ui/text.h"
 #include "ui/tform1.h"
 
@@ -16,7 +17,19 @@ void TForm1::NiClick() {
     showPanels({Panel2}, {Panel1, Panel3, Panel4, Panel6});
     Label5->setText(toQ(signedInName_));
     Label5->adjustSize();
+    LabelRight->setVisible(false); // shown by the end of a run only
     showGrades();
+    if (ComboBox1->isVisibleTo(this))
+        ComboBox1->setFocus();
+    else
+        findComponentAs<QWidget>(this, QStringLiteral("SpeedButton4"))->setFocus();
+}
+
+void TForm1::showRightAnswers() {
+    // Only at the end of a run, beside the grade it earned; the grade table stays the lasting
+    // record, so the menu command and the administrator's picker show no count.
+    LabelRight->setText(QStringLiteral("Правильных ответов: %1 из %2").arg(right_).arg(questionCount_));
+    LabelRight->setVisible(true);
 }
 
 void TForm1::showGrades() {
@@ -28,6 +41,7 @@ void TForm1::ComboBox1Select() {
     const std::string name = fromQ(ComboBox1->currentText());
     for (int k = 1; k <= 12; ++k)
         grades_[k - 1] = accounts::storedGrade(name, k);
+    LabelRight->setVisible(false); // another student's grades: the count of this run does not apply
     showGrades();
 }
 

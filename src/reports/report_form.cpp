@@ -153,6 +153,7 @@ TOKRightDlg1::TOKRightDlg1(TForm1* mainWindow, TForm4* report, QWidget* parent)
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setItemDelegate(new ItemHeight(ComboBox1));
+    Label1->setBuddy(ComboBox1); // names the picker for a screen reader
 
     const QFont buttonFont = look::font(look::kSansSerif, 13, true);
     OKBtn = new QPushButton(QStringLiteral("OK"), this);

@@ -75,6 +75,9 @@ TForm2::TForm2(TForm1* mainWindow, QWidget* parent) : QDialog(parent), main_(mai
     Edit10->setReadOnly(true); // chosen through the open-file dialog only
     Edit10->setCursor(Qt::PointingHandCursor);
     Edit10->installEventFilter(this);
+    // The labels name their fields for a screen reader.
+    findChild<QLabel*>(QStringLiteral("Label3"))->setBuddy(Edit9);
+    findChild<QLabel*>(QStringLiteral("Label4"))->setBuddy(Edit10);
 
     Label1 = label(panel, "Label1", QStringLiteral("Номера вопросов"), {24, 172, 512, 24},
                    look::font(look::kSansSerif, 15, true));

@@ -1,6 +1,7 @@
 // The test run of the main window: starting a test, the answer step, grading, the journal line,
 // unlocking the next topics and saving the grades.
 #include <QAction>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -39,7 +40,8 @@ void TForm1::Button2Click() {
                       .arg(QString::fromStdString(fsys::displayName(file)), QString::fromStdString(*why)));
         return;
     }
-    testing::questionCount(currentTest_); // a test that cannot be graded is not started
+    // A test that cannot be graded is not started.
+    questionCount_ = testing::questionCount(currentTest_);
     tag_ = 1;
     right_ = 0;
     QPalette palette = Memo1->palette();
@@ -58,6 +60,11 @@ void TForm1::loadQuestion(int n) {
     for (int k = 1; k <= 5; ++k)
         findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton%1").arg(k))
             ->setText(toQ(testing::answer(currentTest_, n, k)));
+    LabelCounter->setText(QStringLiteral("%1 из %2").arg(n).arg(questionCount_));
+    // Each question starts unanswered, with the keyboard on answer A.
+    auto* first = findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton1"));
+    AnswerButton::clearMarks(first->parentWidget());
+    first->setFocus(Qt::OtherFocusReason);
 }
 
 void TForm1::RadioButtonDblClick(int k) {
@@ -90,6 +97,7 @@ void TForm1::RadioButton6DblClick() {
     // that cannot be written) leaving the test screen does.
     runMenusHidden_ = false;
     NiClick();
+    showRightAnswers();
     for (int k = 1; k <= 12; ++k)
         if (grades_[k - 1] >= 3)
             enable("test" + std::to_string(k), true);

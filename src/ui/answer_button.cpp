@@ -1,23 +1,112 @@
 #include "ui/answer_button.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 
 namespace ortavia::ui {
+namespace {
 
-AnswerButton::AnswerButton(QWidget* parent) : QRadioButton(parent) {}
+bool answers(const QKeyEvent* event) {
+    if ((event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Space;
+}
+
+// The answers of a group that the user can reach, in the order they were made (A to E).
+QList<AnswerButton*> reachable(const QWidget* group) {
+    QList<AnswerButton*> list;
+    for (AnswerButton* b : group->findChildren<AnswerButton*>(Qt::FindDirectChildrenOnly))
+        if (!b->isHidden() && b->isEnabled())
+            list << b;
+    return list;
+}
+
+} // namespace
+
+AnswerButton::AnswerButton(QWidget* parent) : QRadioButton(parent) {
+    setFocusPolicy(Qt::StrongFocus);
+    setAccessibleDescription(QStringLiteral("Ответить: двойной щелчок, клавиша Enter или пробел"));
+}
 
 void AnswerButton::setText(const QString& text) {
     caption_ = text;
     setToolTip(text);
+    setAccessibleName(text);
     update();
+}
+
+void AnswerButton::clearMarks(const QWidget* group) {
+    for (AnswerButton* b : group->findChildren<AnswerButton*>(Qt::FindDirectChildrenOnly)) {
+        if (!b->isChecked())
+            continue;
+        b->setAutoExclusive(false);
+        b->setChecked(false);
+        b->setAutoExclusive(true);
+    }
+}
+
+bool AnswerButton::hitButton(const QPoint& pos) const {
+    return rect().contains(pos);
 }
 
 void AnswerButton::mouseDoubleClickEvent(QMouseEvent* event) {
     QRadioButton::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton)
         emit doubleClicked();
+}
+
+void AnswerButton::keyPressEvent(QKeyEvent* event) {
+    if (answers(event)) {
+        // A held key repeats: only its first press answers, so that one key never answers the
+        // questions that follow.
+        event->accept();
+        if (event->isAutoRepeat())
+            return;
+        setChecked(true);
+        emit doubleClicked();
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+        event->accept();
+        moveFocus(-1);
+        return;
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        event->accept();
+        moveFocus(1);
+        return;
+    default:
+        QRadioButton::keyPressEvent(event);
+    }
+}
+
+void AnswerButton::keyReleaseEvent(QKeyEvent* event) {
+    // The press has answered already; the release of that key (on the next question's answer A)
+    // does nothing.
+    if (answers(event)) {
+        event->accept();
+        return;
+    }
+    QRadioButton::keyReleaseEvent(event);
+}
+
+void AnswerButton::moveFocus(int step) {
+    if (!parentWidget())
+        return;
+    const QList<AnswerButton*> list = reachable(parentWidget());
+    const qsizetype at = list.indexOf(this);
+    const qsizetype next = at + step;
+    if (at < 0 || next < 0 || next >= list.size())
+        return;
+    AnswerButton* target = list[next];
+    // As in any radio group, a mark moves with the focus; without a mark nothing is marked.
+    if (isChecked())
+        target->setChecked(true);
+    target->setFocus(step < 0 ? Qt::BacktabFocusReason : Qt::TabFocusReason);
 }
 
 void AnswerButton::paintEvent(QPaintEvent*) {

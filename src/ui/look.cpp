@@ -41,14 +41,16 @@ void accent(QPushButton* button) {
     button->setStyleSheet(QStringLiteral("QPushButton { background: #1f6fb2; color: white; border: none;"
                                          " border-radius: 4px; padding: 4px 12px; }"
                                          "QPushButton:hover { background: #2a82cc; }"
-                                         "QPushButton:pressed { background: #175a91; }"));
+                                         "QPushButton:pressed { background: #175a91; }"
+                                         "QPushButton:focus { border: 2px solid #f2b632; }"));
 }
 
 void flat(QPushButton* button) {
     button->setFlat(true);
     button->setStyleSheet(
         QStringLiteral("QPushButton { border: 1px solid transparent; border-radius: 4px; }"
-                       "QPushButton:hover { border-color: #1f3a5f; background: rgba(255,255,255,60); }"));
+                       "QPushButton:hover { border-color: #1f3a5f; background: rgba(255,255,255,60); }"
+                       "QPushButton:focus { border: 2px solid #1f3a5f; }"));
 }
 
 QIcon menuIcon(const docs::MenuEntry& entry) {

@@ -36,6 +36,7 @@ void installFontSubstitutes();
 QFont font(const char* family, int pixelSize, bool bold);
 void setBackground(QWidget* widget, const QColor& colour);
 void maskWithStars(QLineEdit* edit);
+// Both show the keyboard focus with a border of their own.
 void accent(QPushButton* button);
 void flat(QPushButton* button);
 QIcon menuIcon(const docs::MenuEntry& entry);

@@ -182,6 +182,7 @@ void TForm1::buildPanels() {
     client->filler = Panel1;
     WebBrowser1 = new QWebEngineView(Panel1);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setAccessibleName(QStringLiteral("Документ"));
     auto* fill = new QHBoxLayout(Panel1);
     fill->setContentsMargins(0, 0, 0, 0);
     fill->addWidget(WebBrowser1);
@@ -226,10 +227,15 @@ void TForm1::buildSignIn() {
     makeLabel(card, "Label30", QStringLiteral("Ортавия"), {112, 66}, look::font(look::kSerif, 16, false),
               look::kMuted);
 
-    makeLabel(card, "Label2", QStringLiteral("Қолданушы"), {40, 112}, look::font(look::kSansSerif, 15, true));
+    // Each label names its field for a screen reader.
+    QLabel* nameLabel = makeLabel(card, "Label2", QStringLiteral("Қолданушы"), {40, 112},
+                                  look::font(look::kSansSerif, 15, true));
     Edit2 = makeEdit(card, "Edit2", QRect(40, 136, 340, 32));
-    makeLabel(card, "Label31", QStringLiteral("Пароль:"), {40, 180}, look::font(look::kSansSerif, 15, true));
+    nameLabel->setBuddy(Edit2);
+    QLabel* passwordLabel = makeLabel(card, "Label31", QStringLiteral("Пароль:"), {40, 180},
+                                      look::font(look::kSansSerif, 15, true));
     MaskEdit1 = makeEdit(card, "MaskEdit1", QRect(40, 204, 340, 32), true);
+    passwordLabel->setBuddy(MaskEdit1);
 
     makeLabel(card, "Label32", QStringLiteral("Егер сіз тіркелген болсаңыз, басыңыз:"), {40, 254},
               look::font(look::kSansSerif, 13, false));
@@ -255,14 +261,16 @@ void TForm1::buildSettings() {
     makeLabel(p, "Label33", QStringLiteral("Ортавия"), {580, 430}, look::font(look::kSerif, 40, true),
               look::kInk);
 
-    makeLabel(p, "Label34", QStringLiteral("Введите логин администратора:"), {80, 110}, labelFont);
     Edit3 = makeEdit(p, "Edit3", QRect(80, 136, 400, 30));
-    makeLabel(p, "Label36", QStringLiteral("Введите пароль администратора"), {80, 186}, labelFont);
+    makeLabel(p, "Label34", QStringLiteral("Введите логин администратора:"), {80, 110}, labelFont)
+        ->setBuddy(Edit3);
     Edit4 = makeEdit(p, "Edit4", QRect(80, 212, 400, 30), true);
-    makeLabel(p, "Label37", QStringLiteral("Введите пароль еще раз:"), {80, 262}, labelFont);
+    makeLabel(p, "Label36", QStringLiteral("Введите пароль администратора"), {80, 186}, labelFont)
+        ->setBuddy(Edit4);
     Edit5 = makeEdit(p, "Edit5", QRect(80, 288, 400, 30), true);
-    makeLabel(p, "Label38", QStringLiteral("Укажите имя файл отчета"), {80, 338}, labelFont);
+    makeLabel(p, "Label37", QStringLiteral("Введите пароль еще раз:"), {80, 262}, labelFont)->setBuddy(Edit5);
     Edit6 = makeEdit(p, "Edit6", QRect(80, 364, 400, 30));
+    makeLabel(p, "Label38", QStringLiteral("Укажите имя файл отчета"), {80, 338}, labelFont)->setBuddy(Edit6);
 
     auto* apply = makeButton(p, "SpeedButton7", QStringLiteral("Применить"), QRect(80, 430, 190, 40),
                              look::font(look::kSansSerif, 15, true));
@@ -277,12 +285,18 @@ void TForm1::buildTestScreen() {
     QWidget* p = Panel3;
     makeLabel(p, "Label39", QStringLiteral("Выделение ответа двойным нажатием клавиш мыши!!!"), {40, 16},
               look::font(look::kSerif, 19, true), look::kWarn);
-    makeLabel(p, "Label42", QStringLiteral("Вопрос:"), {40, 52}, look::font(look::kSerif, 21, true));
+    QLabel* caption =
+        makeLabel(p, "Label42", QStringLiteral("Вопрос:"), {40, 52}, look::font(look::kSerif, 21, true));
+    // How far through the test the student is: "n из N", beside the caption.
+    LabelCounter = makeLabel(p, "LabelCounter", QString(), {caption->geometry().right() + 14, 53},
+                             look::font(look::kSerif, 20, false), look::kInk);
+    LabelCounter->setMinimumWidth(200);
     Memo1 = new QPlainTextEdit(p);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(40, 84, 840, 170);
     Memo1->setReadOnly(true);
     Memo1->setFont(look::font(look::kSerif, 21, false));
+    caption->setBuddy(Memo1);
 
     auto* panel5 = new QFrame(p);
     panel5->setObjectName(QStringLiteral("Panel5"));
@@ -326,6 +340,7 @@ void TForm1::buildProgress() {
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setVisible(false);
+    prompt->setBuddy(ComboBox1);
 
     const QFont head = look::font(look::kSansSerif, 13, true);
     makeLabel(p, "Label40", QStringLiteral("№ Теста (Темы)"), {48, 64}, head, Qt::white);
@@ -355,6 +370,11 @@ void TForm1::buildProgress() {
         note->setFixedWidth(905 - 392);
         note->adjustSize();
     }
+    // How many answers of the run just finished were right; shown only at the end of a run.
+    LabelRight =
+        makeLabel(p, "LabelRight", QString(), {392, 200}, look::font(look::kSerif, 24, true), Qt::white);
+    LabelRight->setFixedWidth(905 - 392);
+    LabelRight->setVisible(false);
     auto* back = makeButton(p, "SpeedButton4", QStringLiteral("<<Назад"), QRect(366, 464, 203, 65), title);
     look::flat(back);
     connect(back, &QPushButton::clicked, this, [this] { guarded([this] { SpeedButton4Click(); }); });
@@ -375,6 +395,7 @@ void TForm1::buildTextPage() {
     Memo2->setGeometry(4, 2, 912, 690);
     Memo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo2->setFont(look::font(look::kMono, 14, false));
+    Memo2->setAccessibleName(QStringLiteral("Текст страницы"));
     // The back button sits below the text, where it can be seen and clicked.
     auto* back = makeButton(p, "SpeedButton5", QStringLiteral("<<Назад"), QRect(380, 698, 161, 30),
                             look::font(look::kSansSerif, 13, true));
@@ -474,6 +495,7 @@ void TForm1::FormShow() {
     loadUserList();
     saveAtClose_ = false;
     showPanels({Panel4}, {Panel1, Panel2, Panel3, Panel6});
+    Edit2->setFocus();
     action("N0")->setVisible(false);
     loadSettings();
 }
@@ -542,6 +564,7 @@ void TForm1::NeClick() {
 
 void TForm1::NaFormuAvtorizaziiClick() {
     showPanels({Panel4}, {});
+    Edit2->setFocus();
 }
 
 void TForm1::NtunClick() {

@@ -121,6 +121,8 @@ private:
     void loadUserList();
     void showGrades();
     void loadQuestion(int n);
+    void showRightAnswers();
+    void refuseSignIn();
     void saveGrades();
     QAction* action(const char* name) const;
     void navigate(const std::string& relativePath);
@@ -147,6 +149,8 @@ private:
     QPlainTextEdit* Memo2 = nullptr;
     QComboBox* ComboBox1 = nullptr;
     QLabel* Label5 = nullptr;
+    QLabel* LabelCounter = nullptr; // "n из N" on the test screen
+    QLabel* LabelRight = nullptr;   // the right answers of the run just finished, on the progress screen
     std::array<QLabel*, 12> gradeLabels_{};
     QPushButton* Button2 = nullptr;
 

@@ -130,6 +130,29 @@ void Running::answer(int k) const {
     QTest::mouseDClick(button, Qt::LeftButton, Qt::NoModifier, QPoint(20, button->height() / 2));
 }
 
+QWidget* Running::focused() const {
+    QWidget* w = main()->focusWidget();
+    if (!w)
+        qFatal("no control of the main window has the keyboard focus");
+    return w;
+}
+
+void Running::press(Qt::Key key, Qt::KeyboardModifiers modifiers) const {
+    QTest::keyClick(focused(), key, modifiers);
+}
+
+void Running::typeKeys(const QString& text) const {
+    testsupport::typeKeys(focused(), text);
+}
+
+void typeKeys(QWidget* widget, const QString& text) {
+    for (const QChar ch : text) {
+        const auto key = Qt::Key(ch.toUpper().unicode());
+        QTest::sendKeyEvent(QTest::Press, widget, key, QString(ch), Qt::NoModifier);
+        QTest::sendKeyEvent(QTest::Release, widget, key, QString(ch), Qt::NoModifier);
+    }
+}
+
 std::string cp(const char* utf8) {
     return cp::fromUtf8(utf8).value();
 }

@@ -72,7 +72,16 @@ public:
     void signInAdmin() const;             // with the sample course's administrator login
     bool enabled(const char* item) const; // the menu item's enabled state as the program set it
     void answer(int k) const;             // double-clicks answer k of the test screen
+
+    // The keyboard, as the user has it: each key goes to the control of the main window that has
+    // the keyboard focus at that moment.
+    QWidget* focused() const;
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) const;
+    void typeKeys(const QString& text) const;
 };
+
+// Types text into a control key by key, as a keyboard does (QTest::keyClicks knows only ASCII).
+void typeKeys(QWidget* widget, const QString& text);
 
 // Code page bytes of a UTF-8 text.
 std::string cp(const char* utf8);
