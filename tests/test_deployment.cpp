@@ -14,8 +14,6 @@ using ortavia::testsupport::Running;
 
 namespace {
 
-const QString kTool = QStringLiteral(ORTAVIA_BINARY_DIR "/ortavia-tests");
-
 QString label(QWidget* window, const char* name) {
     auto* l = window->findChild<QLabel*>(QString::fromLatin1(name));
     return l ? l->text() : QStringLiteral("(no label %1)").arg(QLatin1String(name));
@@ -25,18 +23,10 @@ QString q(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-struct Run {
-    int status;
-    QString out, err;
-};
+using Run = testsupport::ToolRun;
 
 Run tool(const QStringList& args) {
-    QProcess p;
-    p.start(kTool, args);
-    if (!p.waitForFinished(60000))
-        return {-1, {}, QStringLiteral("did not finish")};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return testsupport::runTool(args);
 }
 
 // Every file under a folder with its content, by relative path.

@@ -25,25 +25,16 @@ namespace {
 
 const QString kCourse = QStringLiteral(ORTAVIA_SOURCE_DIR "/course");
 const QString kSources = QStringLiteral(ORTAVIA_SOURCE_DIR "/examples/tests"); // the plain question files
-const QString kTool = QStringLiteral(ORTAVIA_BINARY_DIR "/ortavia-tests");
 
 QByteArray readAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-struct Run {
-    int status;
-    QString out, err;
-};
+using Run = testsupport::ToolRun;
 
 Run tool(const QStringList& args) {
-    QProcess p;
-    p.start(kTool, args);
-    if (!p.waitForFinished(30000))
-        return {-1, {}, QStringLiteral("did not finish")};
-    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+    return testsupport::runTool(args);
 }
 
 } // namespace
@@ -94,7 +85,7 @@ private slots:
     }
 
     void toolConvertsLikeTheWindow() {
-        QVERIFY2(QFile::exists(kTool),
+        QVERIFY2(QFile::exists(testsupport::kTool),
                  "ortavia-tests is not built (cmake --build builds it with everything)");
         CourseFolder folder(Contents::Nothing);
         const Run r = tool({QStringLiteral("encipher"), kSources + QStringLiteral("/test4.txt"),
@@ -133,7 +124,7 @@ private slots:
     }
 
     void toolChecksAndShows() {
-        QVERIFY(QFile::exists(kTool));
+        QVERIFY(QFile::exists(testsupport::kTool));
         for (int k = 1; k <= 10; ++k) {
             const Run r =
                 tool({QStringLiteral("check"), kCourse + QStringLiteral("/data/tests/test%1.ini").arg(k)});
@@ -163,7 +154,7 @@ private slots:
 
     // Every message says what is the matter with the argument given.
     void toolMessagesReadRight() {
-        QVERIFY(QFile::exists(kTool));
+        QVERIFY(QFile::exists(testsupport::kTool));
         CourseFolder folder(Contents::Nothing);
         const QString src = kCourse + QStringLiteral("/tests-src/test1.txt");
         const auto encipher = [&](const QString& out) {
@@ -228,7 +219,7 @@ private slots:
     }
 
     void toolRefusesBadCalls() {
-        QVERIFY(QFile::exists(kTool));
+        QVERIFY(QFile::exists(testsupport::kTool));
         CourseFolder folder(Contents::Nothing);
         QCOMPARE(tool({}).status, 2);
         QVERIFY(tool({}).err.contains(QStringLiteral("Использование")));

@@ -15,21 +15,6 @@
 namespace ortavia::textfile {
 namespace {
 
-std::vector<std::string> splitLines(std::string_view c) {
-    std::vector<std::string> lines;
-    size_t pos = 0;
-    while (pos < c.size()) {
-        size_t end = c.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(c.substr(pos));
-            break;
-        }
-        lines.emplace_back(c.substr(pos, end - pos));
-        pos = end + (c[end] == '\r' && end + 1 < c.size() && c[end + 1] == '\n' ? 2 : 1);
-    }
-    return lines;
-}
-
 // The system's description of an error in English, whatever the locale of the process.
 std::string reason(int err) {
     const char* text = strerrordesc_np(err);
@@ -51,6 +36,21 @@ std::vector<std::string> readLinesImpl(std::string_view path, bool missingIsEmpt
 }
 
 } // namespace
+
+std::vector<std::string> splitLines(std::string_view c) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < c.size()) {
+        size_t end = c.find_first_of("\r\n", pos);
+        if (end == std::string_view::npos) {
+            lines.emplace_back(c.substr(pos));
+            break;
+        }
+        lines.emplace_back(c.substr(pos, end - pos));
+        pos = end + (c[end] == '\r' && end + 1 < c.size() && c[end + 1] == '\n' ? 2 : 1);
+    }
+    return lines;
+}
 
 std::vector<std::string> readLines(std::string_view path) {
     return readLinesImpl(path, false);

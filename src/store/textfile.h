@@ -7,6 +7,10 @@
 
 namespace ortavia::textfile {
 
+// The lines of a content as the reading functions give them: ended by CR LF, LF or CR, the last
+// one maybe unended.
+std::vector<std::string> splitLines(std::string_view content);
+
 // All lines of the file, without their line ends. Throws Error("Cannot open file \"<path>\". <reason>")
 // when the file cannot be opened (a missing file included).
 std::vector<std::string> readLines(std::string_view path);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QProcess>
 #include <QTimer>
 
 #include "app/tform3.h"
@@ -180,6 +181,15 @@ void writeTest(const QString& testName, const std::vector<int>& rightAnswers, co
     }
     batch.write("inf", "vsego", count.empty() ? std::to_string(rightAnswers.size()) : count);
     batch.commit();
+}
+
+ToolRun runTool(const QStringList& args, int timeoutMs) {
+    QProcess p;
+    p.start(kTool, args);
+    if (!p.waitForFinished(timeoutMs))
+        return {-1, {}, QStringLiteral("did not finish")};
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
 }
 
 QString lastBoxText() {

@@ -93,6 +93,14 @@ void storeRecord(const char* user, const std::vector<std::string>& grades);
 // question) and question count text, replacing any file of that name.
 void writeTest(const QString& testName, const std::vector<int>& rightAnswers, const std::string& count = {});
 
+// The teacher's command-line tool of the build, run to its end with its exit status and output.
+inline const QString kTool = QStringLiteral(ORTAVIA_BINARY_DIR "/ortavia-tests");
+struct ToolRun {
+    int status; // -1 when it did not end normally
+    QString out, err;
+};
+ToolRun runTool(const QStringList& args, int timeoutMs = 60000);
+
 QString lastBoxText();
 int boxCount();
 
