@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need (only those missing), then
-# configures and builds. Usage: scripts/setup.sh BUILD_DIR [extra cmake arguments]
+# configures and builds with warnings as errors. Usage: scripts/setup.sh BUILD_DIR [extra cmake arguments]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 shift || true
 
+# The build and the program; a display for looking at it; PDF reading for the report tests; the
+# Debian package and its checks (cpack needs dpkg-dev and file); clang for the fuzz targets and the
+# formatting check of CI.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev
-          libgl-dev fonts-paratype qt6-translations-l10n xvfb xauth poppler-utils)
+          libgl-dev fonts-paratype qt6-translations-l10n xvfb xauth poppler-utils
+          dpkg-dev file desktop-file-utils appstream lintian
+          clang libclang-rt-14-dev clang-format)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -20,5 +25,5 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
 
-cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORTAVIA_WERROR=ON "$@"
 cmake --build "$build" -j"$(nproc)"

@@ -24,6 +24,7 @@ using ortavia::testsupport::CourseFolder;
 namespace {
 
 const QString kCourse = QStringLiteral(ORTAVIA_SOURCE_DIR "/course");
+const QString kSources = QStringLiteral(ORTAVIA_SOURCE_DIR "/examples/tests"); // the plain question files
 const QString kTool = QStringLiteral(ORTAVIA_BINARY_DIR "/ortavia-tests");
 
 QByteArray readAll(const QString& path) {
@@ -58,7 +59,7 @@ private slots:
     void committedTestsAreAFreshConversion() {
         QFETCH(int, k);
         const QString name = QStringLiteral("test%1").arg(k);
-        const QString sourcePath = kCourse + QStringLiteral("/tests-src/") + name + QStringLiteral(".txt");
+        const QString sourcePath = kSources + QStringLiteral("/") + name + QStringLiteral(".txt");
         const QString committed = kCourse + QStringLiteral("/data/tests/") + name + QStringLiteral(".ini");
 
         // The source: code page text with CR LF line ends, at least ten questions of five answers.
@@ -96,12 +97,12 @@ private slots:
         QVERIFY2(QFile::exists(kTool),
                  "ortavia-tests is not built (cmake --build builds it with everything)");
         CourseFolder folder(Contents::Nothing);
-        const Run r = tool({QStringLiteral("encipher"), kCourse + QStringLiteral("/tests-src/test4.txt"),
+        const Run r = tool({QStringLiteral("encipher"), kSources + QStringLiteral("/test4.txt"),
                             QStringLiteral("out/Test4.ini")});
         QCOMPARE(r.status, 1); // no folder "out"
         QVERIFY(r.err.contains(QStringLiteral("Нет папки")));
         QVERIFY(QDir().mkdir(QStringLiteral("out")));
-        const Run ok = tool({QStringLiteral("encipher"), kCourse + QStringLiteral("/tests-src/test4.txt"),
+        const Run ok = tool({QStringLiteral("encipher"), kSources + QStringLiteral("/test4.txt"),
                              QStringLiteral("out/Test4.ini")});
         QCOMPARE(ok.status, 0);
         QVERIFY(ok.out.contains(QStringLiteral("вопросов 12")));
@@ -146,7 +147,7 @@ private slots:
         QCOMPARE(tool({QStringLiteral("frobnicate")}).status, 2);
         QCOMPARE(tool({QStringLiteral("check")}).status, 2);
         QCOMPARE(tool({QStringLiteral("--help")}).status, 0);
-        const QString src = kCourse + QStringLiteral("/tests-src/test1.txt");
+        const QString src = kSources + QStringLiteral("/test1.txt");
         for (const QString& out :
              {QStringLiteral("users.ini"), QStringLiteral("Test1.txt"), QStringLiteral("..ini")}) {
             const Run r = tool({QStringLiteral("encipher"), src, out});

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/tform3.h"
+#include "docs/deployment.h"
 #include "reports/report_form.h"
 #include "testing/encipher_form.h"
 #include "ui/info_windows.h"
@@ -54,6 +55,10 @@ Program::Program() {
     form5 = std::make_unique<TForm5>();
     form1->setWindows(form2.get(), okRightDlg.get(), okRightDlg1.get(), form5.get());
     form1->setVisible(false);
+    // A deployment text file with a fault: the windows show what was sound in it and the
+    // placeholders for the rest; the deployer reads what was skipped on the terminal.
+    for (const std::string& problem : deployment::read().problems)
+        qWarning("%s", problem.c_str());
 }
 
 Program::~Program() {

@@ -5,7 +5,7 @@
 #include <QSvgWidget>
 #include <QTimer>
 
-#include "app/deployment.h"
+#include "docs/deployment.h"
 #include "ui/look.h"
 
 namespace ortavia::ui {
@@ -24,8 +24,8 @@ void place(QWidget* parent, const char* name, const QString& text, QPoint at, in
     label->adjustSize();
 }
 
-QString u(const char* text) {
-    return QString::fromUtf8(text);
+QString u(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
@@ -46,17 +46,17 @@ TForm3::TForm3(QWidget* mainWindow, QWidget* parent) : QDialog(parent), mainWind
     emblem->setGeometry(512, 64, 137, 129);
 
     const QColor lime(0x00, 0xFF, 0x00), fuchsia(0xFF, 0x00, 0xFF);
-    using namespace deployment;
-    place(this, "Label1", u(kInstitution), {32, 8}, 21, lime);
-    place(this, "Label2", u(kDepartment), {152, 40}, 21, lime);
-    place(this, "Label4", u(kCourseTitle), {192, 200}, 64, fuchsia);
-    place(this, "Label7", u(kSpecialty), {152, 280}, 21, fuchsia);
-    place(this, "Label3", u(kPublicationKind), {128, 312}, 32, lime);
-    place(this, "Label6", u("Құрастырушы: ") + u(kCompilerName) + u("\n") + u(kCompilerPosition), {368, 464},
+    const deployment::Texts t = deployment::read().texts;
+    place(this, "Label1", u(t.institution), {32, 8}, 21, lime);
+    place(this, "Label2", u(t.department), {152, 40}, 21, lime);
+    place(this, "Label4", u(deployment::kCourseTitle), {192, 200}, 64, fuchsia);
+    place(this, "Label7", u(t.specialty), {152, 280}, 21, fuchsia);
+    place(this, "Label3", u(t.publication), {128, 312}, 32, lime);
+    place(this, "Label6", u("Құрастырушы: ") + u(t.compiler) + u("\n") + u(t.compilerPosition), {368, 464},
           21, fuchsia);
-    place(this, "Label8", u("Әзірлеуші: ") + u(kDeveloperName), {368, 536}, 19, fuchsia);
-    place(this, "Label9", u(kDeveloperPosition), {368, 560}, 19, fuchsia);
-    place(this, "Label5", u(kCity) + u(" — ") + u(kYear), {256, 624}, 16, Qt::black);
+    place(this, "Label8", u("Әзірлеуші: ") + u(t.developer), {368, 536}, 19, fuchsia);
+    place(this, "Label9", u(t.developerPosition), {368, 560}, 19, fuchsia);
+    place(this, "Label5", u(t.city) + u(" — ") + u(t.year), {256, 624}, 16, Qt::black);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));

@@ -1,11 +1,17 @@
 // ortavia-tests: the test files of the course from the command line, built from the same core as
 // the program: the conversion of the test encipher tool, the check of a test file as the test run
 // reads it, and a readable view of its questions.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "store/codepage.h"
@@ -32,6 +38,11 @@ constexpr std::string_view kUsageText =
     "      код выхода 0 только для исправного файла.\n"
     "  ortavia-tests show ТЕСТ.ini\n"
     "      показывает расшифрованные вопросы, ответы и правильные ответы.\n"
+    "  ortavia-tests init ПАПКА\n"
+    "      создаёт новую папку курса из шаблона (документы, тесты, настройки по умолчанию, тексты\n"
+    "      титульного листа); существующая папка должна быть пустой, иначе в неё ничего не пишется.\n"
+    "  ortavia-tests --version\n"
+    "      показывает версию.\n"
     "Код выхода: 0 — успех, 1 — ошибка или неисправный файл, 2 — неверный вызов.\n";
 
 bool isSeparator(char c) {
@@ -171,6 +182,124 @@ int showCommand(const char* fileArg) {
     return kOk;
 }
 
+// --- The version, and a new course folder from the template ---------------------------------
+
+int versionCommand() {
+    std::cout << "ortavia-tests " ORTAVIA_VERSION "\n";
+    return kOk;
+}
+
+namespace fs = std::filesystem;
+
+// The course template: installed beside the program (share/ortavia/course), else the sample course
+// of the source tree the program was built from. Only its data folder is copied, so a template
+// never passes on users, user records, a journal or plain question files.
+fs::path courseTemplate() {
+    std::vector<fs::path> candidates;
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec)
+        candidates.push_back((self.parent_path() / ORTAVIA_TEMPLATE_FROM_BIN).lexically_normal());
+    candidates.emplace_back(ORTAVIA_SOURCE_COURSE);
+    std::string tried;
+    for (const fs::path& c : candidates) {
+        if (fs::is_directory(c / "data", ec))
+            return c;
+        tried += "\n  " + c.string();
+    }
+    throw Error("не найден шаблон папки курса; искали:" + tried);
+}
+
+std::string systemReason() {
+    return std::strerror(errno);
+}
+
+void copyFile(const fs::path& from, const fs::path& to) {
+    std::string bytes;
+    {
+        const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0)
+            throw Error("не удалось прочитать \"" + from.string() + "\": " + systemReason() + ".");
+        char buffer[65536];
+        ssize_t n = 0;
+        while ((n = ::read(in, buffer, sizeof buffer)) > 0)
+            bytes.append(buffer, static_cast<std::size_t>(n));
+        const int readErrno = errno;
+        ::close(in);
+        if (n < 0) {
+            errno = readErrno;
+            throw Error("не удалось прочитать \"" + from.string() + "\": " + systemReason() + ".");
+        }
+    }
+    // Created like any new file (mode 0666 less the umask), so that a lab's group umask applies.
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (out < 0)
+        throw Error("не удалось создать \"" + to.string() + "\": " + systemReason() + ".");
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(out, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ::close(out);
+            throw Error("не удалось записать \"" + to.string() + "\": " + systemReason() + ".");
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(out) != 0)
+        throw Error("не удалось записать \"" + to.string() + "\": " + systemReason() + ".");
+}
+
+void copyTree(const fs::path& from, const fs::path& to) {
+    if (::mkdir(to.c_str(), 0777) != 0)
+        throw Error("не удалось создать папку \"" + to.string() + "\": " + systemReason() + ".");
+    for (const fs::directory_entry& e : fs::directory_iterator(from)) {
+        const std::string name = e.path().filename().string();
+        if (name.ends_with(".lock") || name.find(".tmp.") != std::string::npos)
+            continue; // the lock companions and unfinished replacements of a course in use
+        if (e.is_directory())
+            copyTree(e.path(), to / name);
+        else if (e.is_regular_file())
+            copyFile(e.path(), to / name);
+    }
+}
+
+int initCommand(const char* folderArg) {
+    if (*folderArg == '\0')
+        throw Error("папка курса не указана.");
+    const fs::path folder = fs::absolute(fs::path(folderArg)).lexically_normal();
+    const std::string shown = folder.string();
+    std::error_code ec;
+    bool created = false;
+    if (fs::exists(fs::symlink_status(folder, ec)) || fs::exists(folder, ec)) {
+        if (!fs::is_directory(folder, ec))
+            throw Error("\"" + shown + "\" — это файл, а не папка; ничего не записано.");
+        if (!fs::is_empty(folder, ec) || ec)
+            throw Error("папка \"" + shown +
+                        "\" не пуста: новая папка курса создаётся только в новой или пустой папке; ничего не "
+                        "записано.");
+    } else {
+        if (!fs::create_directories(folder, ec) || ec)
+            throw Error("не удалось создать папку \"" + shown + "\": " + ec.message() + ".");
+        created = true;
+    }
+    const fs::path from = courseTemplate();
+    try {
+        copyTree(from / "data", folder / "data");
+    } catch (const std::exception&) {
+        // Nothing half-made stays behind: the folder is as it was before (empty or absent).
+        fs::remove_all(folder / "data", ec);
+        if (created)
+            fs::remove(folder, ec);
+        throw;
+    }
+    std::cout
+        << "Папка курса создана: " << shown << "\n(шаблон: " << from.string()
+        << ").\nНастройки администратора взяты из шаблона (в курсе-примере логин admin, пароль admin):\n"
+           "смените их при первом входе. Тексты титульного листа — в data/info/deployment.txt.\n";
+    return kOk;
+}
+
 int usage() {
     std::cerr << kUsageText;
     return kUsage;
@@ -190,7 +319,11 @@ int run(int argc, char** argv) {
         return checkCommand(argv[2]);
     if (command == "show" && argc == 3)
         return showCommand(argv[2]);
-    if (command == "encipher" || command == "check" || command == "show")
+    if (command == "--version" && argc == 2)
+        return versionCommand();
+    if (command == "init" && argc == 3)
+        return initCommand(argv[2]);
+    if (command == "encipher" || command == "check" || command == "show" || command == "init")
         std::cerr << "ortavia-tests: неверное число аргументов команды " << command << ".\n";
     else
         std::cerr << "ortavia-tests: неизвестная команда \"" << command << "\".\n";

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QSvgWidget>
 
-#include "app/deployment.h"
+#include "docs/deployment.h"
 #include "ui/look.h"
 
 namespace ortavia::ui {
@@ -27,8 +27,8 @@ QLabel* put(QWidget* parent, const char* name, const QString& text, QPoint at, c
     return label;
 }
 
-QString u(const char* text) {
-    return QString::fromUtf8(text);
+QString u(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 } // namespace
@@ -53,10 +53,11 @@ TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
     const QColor text = palette().color(QPalette::WindowText);
     put(this, "Label1", QStringLiteral("Данное электронное пособие"), {224, 24}, big, text);
     put(this, "Label2", QStringLiteral("предназначено для изучения студентами"), {224, 56}, big, text);
-    put(this, "Label3", u(deployment::kSpecialty), {256, 88}, look::font(look::kArial, 16, true), text);
+    const deployment::Texts t = deployment::read().texts;
+    put(this, "Label3", u(t.specialty), {256, 88}, look::font(look::kArial, 16, true), text);
     put(this, "Label4", QStringLiteral("по дисциплине \"Ортавия\""), {224, 120}, big, text);
-    put(this, "Label5", u(deployment::kCity) + u(", ") + u(deployment::kYear), {232, 208},
-        look::font(look::kSansSerif, 13, true), Qt::black);
+    put(this, "Label5", u(t.city) + u(", ") + u(t.year), {232, 208}, look::font(look::kSansSerif, 13, true),
+        Qt::black);
 
     auto* ok = new QPushButton(QStringLiteral("Закрыть"), this);
     ok->setObjectName(QStringLiteral("OKBtn"));
@@ -91,10 +92,10 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     const QFont credit = look::font(look::kSerif, 19, true);
     const QColor red(0xFF, 0x00, 0x00);
-    using namespace deployment;
+    const deployment::Texts t = deployment::read().texts;
     auto* compiler =
-        put(this, "Label2", u("Құрастырушы:\n") + u(kCompilerName) + u("\n") + u(kCompilerPosition),
-            {24, 312}, credit, red);
+        put(this, "Label2", u("Құрастырушы:\n") + u(t.compiler) + u("\n") + u(t.compilerPosition), {24, 312},
+            credit, red);
     compiler->setFixedWidth(399);
     compiler->setWordWrap(true);
     compiler->adjustSize();
@@ -104,13 +105,13 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
         return std::max(designed, above->geometry().bottom() + 1 + gap);
     };
     auto* developer =
-        put(this, "Label1", u("Әзірлеуші: ") + u(kDeveloperName) + u(", ") + u(kDeveloperDepartment),
+        put(this, "Label1", u("Әзірлеуші: ") + u(t.developer) + u(", ") + u(t.developerDepartment),
             {24, below(compiler, 384, 0)}, credit, red);
     developer->setFixedWidth(469 - 2 * 24);
     developer->setWordWrap(true);
     developer->adjustSize();
-    auto* position = put(this, "Label4", u(kDeveloperPosition), {24, below(developer, 408, 0)}, credit, red);
-    put(this, "Label3", u(kCity) + u(" — ") + u(kYear), {144, below(position, 456, 24)}, credit,
+    auto* position = put(this, "Label4", u(t.developerPosition), {24, below(developer, 408, 0)}, credit, red);
+    put(this, "Label3", u(t.city) + u(" — ") + u(t.year), {144, below(position, 456, 24)}, credit,
         palette().color(QPalette::WindowText));
 }
 

@@ -1,0 +1,254 @@
+// The installed program: "cmake --install" into a scratch prefix lays out the programs, the course
+// template, the menu entry, the metainfo, the manual pages and the documents, and what it lays out
+// works (version, init from the installed template, the lab launcher); "cpack -G DEB" builds a
+// package whose fields and contents dpkg-deb shows. Both run the real tools on this build tree.
+#include <QDirIterator>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QtTest>
+
+namespace {
+
+const QString kBuild = QStringLiteral(ORTAVIA_BINARY_DIR);
+
+struct Run {
+    int status;
+    QString out, err;
+};
+
+Run run(const QString& program, const QStringList& args, const QProcessEnvironment& env = {},
+        const QString& folder = {}) {
+    QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    if (!folder.isEmpty())
+        p.setWorkingDirectory(folder);
+    p.start(program, args);
+    if (!p.waitForFinished(300000)) {
+        p.kill();
+        p.waitForFinished();
+        return {-1, {}, program + QStringLiteral(" did not finish")};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+            QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
+}
+
+QString text(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+
+bool writeText(const QString& path, const QString& content) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(content.toUtf8()) >= 0;
+}
+
+QStringList filesUnder(const QString& root) {
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(root).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+// The environment of a program started from a menu: no display, no test platform.
+QProcessEnvironment noDisplay() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    return env;
+}
+
+// What both the scratch install and the package must hold, relative to the prefix.
+const QStringList kLaidOut = {
+    QStringLiteral("bin/ortavia"),
+    QStringLiteral("bin/ortavia-tests"),
+    QStringLiteral("libexec/ortavia/ortavia-start"),
+    QStringLiteral("share/applications/org.ortavia.Ortavia.desktop"),
+    QStringLiteral("share/icons/hicolor/scalable/apps/org.ortavia.Ortavia.svg"),
+    QStringLiteral("share/metainfo/org.ortavia.Ortavia.metainfo.xml"),
+    QStringLiteral("share/man/man1/ortavia.1.gz"),
+    QStringLiteral("share/man/man1/ortavia-tests.1.gz"),
+    QStringLiteral("share/doc/ortavia/README.md"),
+    QStringLiteral("share/doc/ortavia/lab-guide.md"),
+    QStringLiteral("share/doc/ortavia/LICENSE"),
+    QStringLiteral("share/doc/ortavia/copyright"),
+    QStringLiteral("share/doc/ortavia/examples/tests/test1.txt"),
+    QStringLiteral("share/doc/ortavia/examples/tests/test10.txt"),
+    QStringLiteral("share/ortavia/course/data/info/tumb.db"),
+    QStringLiteral("share/ortavia/course/data/info/deployment.txt"),
+    QStringLiteral("share/ortavia/course/data/help/sod.htm"),
+    QStringLiteral("share/ortavia/course/data/tests/test1.ini"),
+    QStringLiteral("share/ortavia/course/data/tests/test10.ini"),
+};
+
+// A course template holds no users, no user records, no journal and no plain question file.
+void checkTemplateIsClean(const QStringList& templateFiles) {
+    QVERIFY(!templateFiles.isEmpty());
+    for (const QString& f : templateFiles) {
+        QVERIFY2(f.startsWith(QLatin1String("data/")), qPrintable(f));
+        QVERIFY2(!f.endsWith(QLatin1String(".txt")) || f == QLatin1String("data/info/deployment.txt"),
+                 qPrintable(f));
+        QVERIFY2(!f.endsWith(QLatin1String(".lock")), qPrintable(f));
+    }
+}
+
+} // namespace
+
+class InstallTest : public QObject {
+    Q_OBJECT
+private slots:
+    void installLaysOutWorkingFiles() {
+        QTemporaryDir scratch;
+        const QString prefix = scratch.filePath(QStringLiteral("prefix"));
+        const Run install = run(QStringLiteral("cmake"),
+                                {QStringLiteral("--install"), kBuild, QStringLiteral("--prefix"), prefix});
+        QVERIFY2(install.status == 0, qPrintable(install.err));
+
+        for (const QString& f : kLaidOut)
+            QVERIFY2(QFileInfo::exists(prefix + '/' + f), qPrintable(f));
+        QVERIFY(QFileInfo(prefix + QStringLiteral("/bin/ortavia")).isExecutable());
+        QVERIFY(QFileInfo(prefix + QStringLiteral("/libexec/ortavia/ortavia-start")).isExecutable());
+        checkTemplateIsClean(filesUnder(prefix + QStringLiteral("/share/ortavia/course")));
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY(filesUnder(prefix + QStringLiteral("/share/doc/ortavia/examples/tests")).size() == 10);
+
+        // The menu entry starts the launcher of this prefix, which starts this prefix's program in the
+        // course folder named in this prefix's lab settings.
+        const QString conf = prefix + QStringLiteral("/etc/ortavia/ortavia.conf");
+        QVERIFY(QFileInfo::exists(conf));
+        const QString desktop =
+            text(prefix + QStringLiteral("/share/applications/org.ortavia.Ortavia.desktop"));
+        QVERIFY(desktop.contains(QStringLiteral("\nExec=") + prefix +
+                                 QStringLiteral("/libexec/ortavia/ortavia-start\n")));
+        QVERIFY(desktop.contains(QStringLiteral("\nIcon=org.ortavia.Ortavia\n")));
+        const QString launcher = text(prefix + QStringLiteral("/libexec/ortavia/ortavia-start"));
+        QVERIFY(launcher.contains(conf));
+        QVERIFY(launcher.contains(QStringLiteral("program=") + prefix + QStringLiteral("/bin/ortavia\n")));
+
+        // The validators of the desktop entry and the metainfo accept them.
+        const Run dfv = run(QStringLiteral("desktop-file-validate"),
+                            {prefix + QStringLiteral("/share/applications/org.ortavia.Ortavia.desktop")});
+        QVERIFY2(dfv.status == 0 && !dfv.out.contains(QStringLiteral("error")),
+                 qPrintable(dfv.out + dfv.err));
+        const Run asv = run(QStringLiteral("appstreamcli"),
+                            {QStringLiteral("validate"), QStringLiteral("--no-net"),
+                             prefix + QStringLiteral("/share/metainfo/org.ortavia.Ortavia.metainfo.xml")});
+        QVERIFY2(asv.status == 0, qPrintable(asv.out + asv.err));
+
+        // The installed programs answer --version without a display.
+        for (const char* program : {"ortavia", "ortavia-tests"}) {
+            const Run v = run(prefix + QStringLiteral("/bin/") + QLatin1String(program),
+                              {QStringLiteral("--version")}, noDisplay());
+            QCOMPARE(v.status, 0);
+            QCOMPARE(v.out, QLatin1String(program) + QStringLiteral(" " ORTAVIA_VERSION "\n"));
+        }
+
+        // init copies the installed template.
+        const QString course = scratch.filePath(QStringLiteral("lab/course"));
+        const Run init = run(prefix + QStringLiteral("/bin/ortavia-tests"), {QStringLiteral("init"), course});
+        QVERIFY2(init.status == 0, qPrintable(init.err));
+        QVERIFY(init.out.contains(prefix + QStringLiteral("/share/ortavia/course")));
+        QCOMPARE(filesUnder(course), filesUnder(prefix + QStringLiteral("/share/ortavia/course")));
+
+        // The launcher: a clear message while no course folder is set or the folder is missing,
+        // and the program started in the folder once it is set.
+        const QString launch = prefix + QStringLiteral("/libexec/ortavia/ortavia-start");
+        Run l = run(launch, {QStringLiteral("--version")}, noDisplay());
+        QCOMPARE(l.status, 1);
+        QVERIFY2(l.err.contains(QStringLiteral("папка курса не указана")), qPrintable(l.err));
+        QVERIFY(writeText(conf, QStringLiteral("# lab\ncourse = ") + course + QStringLiteral("/missing\n")));
+        l = run(launch, {QStringLiteral("--version")}, noDisplay());
+        QCOMPARE(l.status, 1);
+        QVERIFY2(l.err.contains(QStringLiteral("нет папки курса")), qPrintable(l.err));
+        QVERIFY(writeText(conf, QStringLiteral("course = ") + course + QStringLiteral("  \n")));
+        l = run(launch, {QStringLiteral("--version")}, noDisplay());
+        QVERIFY2(l.status == 0, qPrintable(l.err));
+        QCOMPARE(l.out, QStringLiteral("ortavia " ORTAVIA_VERSION "\n"));
+
+        // A second install keeps the administrator's lab settings.
+        QCOMPARE(run(QStringLiteral("cmake"),
+                     {QStringLiteral("--install"), kBuild, QStringLiteral("--prefix"), prefix})
+                     .status,
+                 0);
+        QVERIFY(text(conf).startsWith(QStringLiteral("course = ") + course));
+    }
+
+    void debianPackageHoldsTheProgramAndItsRunTimeNeeds() {
+        QTemporaryDir scratch;
+        const Run pack =
+            run(QStringLiteral("cpack"),
+                {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                 kBuild + QStringLiteral("/CPackConfig.cmake"), QStringLiteral("-B"), scratch.path()});
+        QVERIFY2(pack.status == 0, qPrintable(pack.out + pack.err));
+        const QStringList debs = QDir(scratch.path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
+        QCOMPARE(debs.size(), 1);
+        const QString deb = scratch.filePath(debs.front());
+        QVERIFY(debs.front().startsWith(QStringLiteral("ortavia_" ORTAVIA_VERSION "_")));
+
+        auto field = [&](const char* name) {
+            return run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QLatin1String(name)})
+                .out.trimmed();
+        };
+        QCOMPARE(field("Package"), QStringLiteral("ortavia"));
+        QCOMPARE(field("Version"), QStringLiteral(ORTAVIA_VERSION));
+        QCOMPARE(field("Section"), QStringLiteral("education"));
+        QVERIFY(!field("Maintainer").isEmpty());
+        QVERIFY(!field("Description").isEmpty());
+        const QStringList depends = field("Depends").split(QStringLiteral(", "));
+        for (const char* need : {"fonts-paratype", "qt6-translations-l10n", "qt6-qpa-plugins", "libqt6svg6",
+                                 "libqt6webenginewidgets6", "libqt6widgets6", "libqt6printsupport6"}) {
+            bool found = false;
+            for (const QString& d : depends)
+                found = found || d == QLatin1String(need) ||
+                        d.startsWith(QLatin1String(need) + QLatin1String(" ("));
+            QVERIFY2(found, need);
+        }
+
+        const Run listing = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb});
+        QCOMPARE(listing.status, 0);
+        QStringList files, templateFiles;
+        for (const QString& line : listing.out.split('\n', Qt::SkipEmptyParts)) {
+            const QString path = line.section(' ', -1);
+            if (path.endsWith('/'))
+                continue;
+            files << path;
+            if (path.startsWith(QLatin1String("./usr/share/ortavia/course/")))
+                templateFiles << path.mid(int(std::strlen("./usr/share/ortavia/course/")));
+        }
+        for (const QString& f : kLaidOut)
+            QVERIFY2(files.contains(QStringLiteral("./usr/") + f), qPrintable(f));
+        QVERIFY(files.contains(QStringLiteral("./etc/ortavia/ortavia.conf")));
+        QVERIFY(files.contains(QStringLiteral("./usr/share/doc/ortavia/changelog.gz")));
+        checkTemplateIsClean(templateFiles);
+        if (QTest::currentTestFailed())
+            return;
+        for (const QString& f : files)
+            QVERIFY2(f.startsWith(QLatin1String("./usr/")) || f.startsWith(QLatin1String("./etc/ortavia/")),
+                     qPrintable(f));
+
+        // The lab settings are a configuration file that an upgrade keeps, and the menu entry
+        // starts the packaged launcher.
+        const QString control = scratch.filePath(QStringLiteral("control"));
+        QCOMPARE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-e"), deb, control}).status, 0);
+        QCOMPARE(text(control + QStringLiteral("/conffiles")), QStringLiteral("/etc/ortavia/ortavia.conf\n"));
+        const QString tree = scratch.filePath(QStringLiteral("tree"));
+        QCOMPARE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb, tree}).status, 0);
+        QVERIFY(text(tree + QStringLiteral("/usr/share/applications/org.ortavia.Ortavia.desktop"))
+                    .contains(QStringLiteral("\nExec=/usr/libexec/ortavia/ortavia-start\n")));
+        const QString launcher = text(tree + QStringLiteral("/usr/libexec/ortavia/ortavia-start"));
+        QVERIFY(launcher.contains(QStringLiteral("/etc/ortavia/ortavia.conf")));
+        QVERIFY(launcher.contains(QStringLiteral("program=/usr/bin/ortavia\n")));
+
+        // lintian finds no error.
+        const Run lint = run(QStringLiteral("lintian"), {QStringLiteral("--no-tag-display-limit"), deb});
+        QVERIFY2(lint.status == 0 && !lint.out.contains(QStringLiteral("E: ")),
+                 qPrintable(lint.out + lint.err));
+    }
+};
+
+QTEST_GUILESS_MAIN(InstallTest)
+#include "test_install.moc"
