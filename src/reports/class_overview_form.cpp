@@ -190,11 +190,10 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
     GridSvod->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     GridSvod->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // the list's own order
     GridSvod->setSortingEnabled(true);
-    GridSvod->horizontalHeader()->setStretchLastSection(false);
-    GridSvod->setColumnWidth(0, 240);
+    GridSvod->horizontalHeader()->setStretchLastSection(true);
+    GridSvod->setColumnWidth(0, 230);
     for (int c = 1; c <= reports::kOverviewTests; ++c)
-        GridSvod->setColumnWidth(c, 58);
-    GridSvod->setColumnWidth(kPassedColumn, 110);
+        GridSvod->setColumnWidth(c, 56);
 
     LabelSvod = new QLabel(this);
     LabelSvod->setObjectName(QStringLiteral("LabelSvod"));

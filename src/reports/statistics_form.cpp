@@ -66,6 +66,10 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     GridStat->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridStat->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridStat->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    GridStat->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridStat->verticalHeader()->setDefaultSectionSize(24);
+    GridStat->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    GridStat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     ChartGrades = makeChartView(this, "ChartGrades");
     ChartDays = makeChartView(this, "ChartDays");
@@ -75,7 +79,7 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 
     auto* upper = new QHBoxLayout;
-    upper->addWidget(GridStat, 0);
+    upper->addWidget(GridStat, 0, Qt::AlignTop);
     upper->addWidget(ChartGrades, 1);
     auto* foot = new QHBoxLayout;
     foot->addStretch(1);
@@ -143,6 +147,13 @@ void TestStatistics::fillTable() {
             GridStat->setItem(k, c, item);
         }
     }
+    // The whole table in view, without scroll bars.
+    GridStat->resizeColumnsToContents();
+    const int frame = 2 * GridStat->frameWidth();
+    GridStat->setFixedSize(GridStat->horizontalHeader()->length() + frame,
+                           GridStat->horizontalHeader()->sizeHint().height() +
+                               GridStat->verticalHeader()->length() + frame);
+    GridStat->setCurrentCell(-1, -1);
 }
 
 void TestStatistics::fillGradesChart() {
@@ -170,7 +181,7 @@ void TestStatistics::fillGradesChart() {
     chart->addAxis(tests, Qt::AlignBottom);
     series->attachAxis(tests);
     auto* count = new QValueAxis;
-    count->setRange(0, std::max(1, highest));
+    count->setRange(0, std::max(1, highest + (highest + 9) / 10));
     count->setLabelFormat(QStringLiteral("%d"));
     count->applyNiceNumbers();
     chart->addAxis(count, Qt::AlignLeft);
@@ -214,7 +225,7 @@ void TestStatistics::fillDaysChart() {
     line->attachAxis(days);
     points->attachAxis(days);
     auto* count = new QValueAxis;
-    count->setRange(0, double(std::max<long long>(1, highest)));
+    count->setRange(0, double(std::max<long long>(1, highest + (highest + 9) / 10)));
     count->setLabelFormat(QStringLiteral("%d"));
     count->applyNiceNumbers();
     chart->addAxis(count, Qt::AlignLeft);
