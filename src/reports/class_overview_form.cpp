@@ -19,6 +19,7 @@
 #include "reports/report_form.h"
 #include "reports/table_page.h"
 #include "store/codepage.h"
+#include "ui/components.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
 #include "ui/text.h"
@@ -242,24 +243,8 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
 ClassOverview::~ClassOverview() = default;
 
 ClassOverview* ClassOverview::open(QWidget* mainWindow) {
-    auto* window =
-        mainWindow->findChild<ClassOverview*>(QStringLiteral("FormSvod"), Qt::FindDirectChildrenOnly);
-    const bool made = !window;
-    if (made) {
-        window = new ClassOverview(mainWindow);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    try {
-        window->reload();
-    } catch (...) {
-        if (made)
-            delete window;
-        throw;
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return openOwnWindow<ClassOverview>(mainWindow, QStringLiteral("FormSvod"),
+                                        [](ClassOverview& w) { w.reload(); });
 }
 
 void ClassOverview::reload() {

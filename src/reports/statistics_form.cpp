@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include "ui/components.h"
 #include "ui/tform1.h"
 
 namespace ortavia::ui {
@@ -93,24 +94,8 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
 }
 
 TestStatistics* TestStatistics::open(QWidget* mainWindow, const std::string& journalName) {
-    auto* window =
-        mainWindow->findChild<TestStatistics*>(QStringLiteral("FormStat"), Qt::FindDirectChildrenOnly);
-    const bool made = !window;
-    if (made) {
-        window = new TestStatistics(mainWindow);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    try {
-        window->reload(journalName);
-    } catch (...) {
-        if (made)
-            delete window;
-        throw;
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return openOwnWindow<TestStatistics>(mainWindow, QStringLiteral("FormStat"),
+                                         [&journalName](TestStatistics& w) { w.reload(journalName); });
 }
 
 void TestStatistics::reload(const std::string& journalName) {
