@@ -27,13 +27,6 @@ using namespace ortavia::reports::literals;
 
 namespace {
 
-void writeUserList(const CourseFolder& course, const std::vector<const char*>& names) {
-    QByteArray bytes;
-    for (const char* n : names)
-        bytes += QByteArray::fromStdString(cp(n)) + "\r\n";
-    course.write(QStringLiteral("users"), bytes);
-}
-
 QString run(const QString& program, const QStringList& arguments) {
     QProcess p;
     p.start(program, arguments);

@@ -27,15 +27,6 @@ using namespace ortavia::testsupport;
 
 namespace {
 
-const QString kTool = QStringLiteral(ORTAVIA_BINARY_DIR "/ortavia-tests");
-
-void writeUserList(const CourseFolder& course, const std::vector<const char*>& names) {
-    QByteArray bytes;
-    for (const char* n : names)
-        bytes += QByteArray::fromStdString(cp(n)) + "\r\n";
-    course.write(QStringLiteral("users"), bytes);
-}
-
 std::vector<std::string> grades(std::initializer_list<const char*> first) {
     std::vector<std::string> g(first.begin(), first.end());
     g.resize(12, "0");
@@ -52,22 +43,7 @@ void seedClass(const CourseFolder& course) {
     storeRecord("Ким \"Мастер\"; 2", grades({"3", "3", "3", "3", "3"}));
 }
 
-struct Run {
-    int status = -1;
-    QString out, err;
-};
-
-Run runTool(const QStringList& arguments) {
-    QProcess p;
-    p.start(kTool, arguments);
-    Run r;
-    if (!p.waitForFinished(60000))
-        return r;
-    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    r.out = QString::fromUtf8(p.readAllStandardOutput());
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
-}
+using Run = ToolRun;
 
 // CSV as a spreadsheet reads it: ";" between fields, quoted fields with doubled quotes, CR LF rows.
 QList<QStringList> parseCsv(const QByteArray& bytes) {

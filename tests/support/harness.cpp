@@ -158,6 +158,13 @@ std::string cp(const char* utf8) {
     return cp::fromUtf8(utf8).value();
 }
 
+void writeUserList(const CourseFolder& course, const std::vector<const char*>& names) {
+    QByteArray bytes;
+    for (const char* n : names)
+        bytes += QByteArray::fromStdString(cp(n)) + "\r\n";
+    course.write(QStringLiteral("users"), bytes);
+}
+
 void storeRecord(const char* user, const std::vector<std::string>& grades) {
     store::Batch batch("\\users.ini");
     batch.write(cp(user), "password", "pw");

@@ -86,6 +86,9 @@ void typeKeys(QWidget* widget, const QString& text);
 // Code page bytes of a UTF-8 text.
 std::string cp(const char* utf8);
 
+// Writes the user list "users" of the course folder, one name (UTF-8) a line.
+void writeUserList(const CourseFolder& course, const std::vector<const char*>& names);
+
 // Writes a user record of "\users.ini" (password "pw" and the grade texts of tests 1, 2, ...).
 void storeRecord(const char* user, const std::vector<std::string>& grades);
 
