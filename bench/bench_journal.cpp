@@ -4,6 +4,8 @@
 //
 //   ./build/bench/bench_journal [lines] [repetitions]
 #include <QApplication>
+
+#include "bench_support.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -54,10 +56,7 @@ std::string journal(int lines) {
 int main(int argc, char** argv) {
     const int lines = argc > 1 ? std::atoi(argv[1]) : 100000;
     const int repetitions = argc > 2 ? std::atoi(argv[2]) : 5;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    bench::offscreenByDefault();
     ui::prepareApplication();
     QApplication app(argc, argv);
     ui::dialogs::setTestMode(true);

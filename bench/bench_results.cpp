@@ -70,10 +70,7 @@ int main(int argc, char** argv) {
     const int students = argc > 1 ? std::atoi(argv[1]) : 10000;
     const int lines = argc > 2 ? std::atoi(argv[2]) : 1000000;
     const int repetitions = argc > 3 ? std::atoi(argv[3]) : 5;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+    bench::offscreenByDefault();
     ui::prepareApplication();
     QApplication app(argc, argv);
     ui::dialogs::setTestMode(true);

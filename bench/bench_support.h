@@ -15,6 +15,14 @@ namespace ortavia::bench {
 
 // The administrator settings and `users` registered users "student<i>" with the password
 // "pw<i>", test 1 graded `grade1`, the other tests 0, in the current directory.
+// A benchmark of the windows runs offscreen unless told otherwise, the web engine without a GPU.
+inline void offscreenByDefault() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QTWEBENGINE_CHROMIUM_FLAGS"))
+        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu");
+}
+
 inline void seedUsers(int users, const char* grade1) {
     QDir().mkpath(QStringLiteral("data/info"));
     textfile::replace("data\\info\\tumb.db", "admin|admin|journal.txt\r\n");
