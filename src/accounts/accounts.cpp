@@ -1,6 +1,5 @@
 #include "accounts/accounts.h"
 
-#include <QString>
 #include <sys/stat.h>
 
 #include "store/atomicfile.h"
@@ -74,25 +73,30 @@ std::optional<std::string> nameRefusal(std::string_view name) {
         return std::string("Имя пользователя не может начинаться или заканчиваться пробелом.");
     // Characters that show as nothing or as a plain space, and words that mix alphabets, would let
     // one name pass for another.
-    const QString text = QString::fromStdString(cp::toUtf8(name));
+    // The code page's control characters, its one undefined byte (0x98), the no-break space (0xA0)
+    // and the soft hyphen (0xAD); its Latin letters are the ASCII ones, its Cyrillic letters (Kazakh
+    // ones included) those whose character lies in U+0400 ... U+04FF.
     bool latin = false, cyrillic = false;
-    for (const QChar c : text) {
-        if (c == QChar(' ')) {
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == ' ') {
             latin = cyrillic = false;
             continue;
         }
-        const QChar::Category cat = c.category();
-        if (cat == QChar::Other_Control || cat == QChar::Other_Format || c == QChar(0x00A0) ||
-            c == QChar(0x00AD) || c == QChar(0xFFFD) || c.isSpace())
+        if (c < 0x20 || c == 0x7F || c == 0x98 || c == 0xA0 || c == 0xAD)
             return std::string("Имя пользователя не может содержать управляющие символы, неразрывный пробел, "
                                "мягкий перенос и табуляцию. Разделяйте слова обычным пробелом.");
-        if (c.isLetter()) {
-            latin = latin || c.script() == QChar::Script_Latin;
-            cyrillic = cyrillic || c.script() == QChar::Script_Cyrillic;
-            if (latin && cyrillic)
-                return std::string("В одном слове имени смешаны латинские и русские (казахские) буквы. "
-                                   "Наберите каждое слово буквами одного алфавита.");
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            latin = true;
+        } else if (c >= 0x80) {
+            // Two-byte UTF-8 of U+0400 ... U+04FF starts with D0 ... D3.
+            const std::string utf8 = cp::toUtf8(std::string_view(&ch, 1));
+            const auto lead = static_cast<unsigned char>(utf8[0]);
+            cyrillic = cyrillic || (utf8.size() == 2 && lead >= 0xD0 && lead <= 0xD3);
         }
+        if (latin && cyrillic)
+            return std::string("В одном слове имени смешаны латинские и русские (казахские) буквы. "
+                               "Наберите каждое слово буквами одного алфавита.");
     }
     return std::nullopt;
 }

@@ -36,15 +36,6 @@ public:
     }
 };
 
-// Runs a handler as an event would: an error ends it and is shown in an error box.
-template <typename Handler> void guarded(QWidget* window, Handler&& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        dialogs::error(window, QString::fromUtf8(e.what()));
-    }
-}
-
 QString suggestedPdfName(const QString& userName) {
     QString name = userName.trimmed();
     for (QChar& c : name)
@@ -61,7 +52,7 @@ void exportPdf(const reports::UserReport& report, QWidget* parent) {
                                        suggestedPdfName(report.userName), QStringLiteral("PDF (*.pdf)"));
     if (path.isEmpty())
         return;
-    guarded(parent, [&] { reports::writeReportPdf(report, path); });
+    dialogs::guarded(parent, [&] { reports::writeReportPdf(report, path); });
 }
 
 struct SaveFileState {
@@ -167,7 +158,7 @@ TOKRightDlg1::TOKRightDlg1(TForm1* mainWindow, TForm4* report, QWidget* parent)
     CancelBtn->setFont(buttonFont);
     CancelBtn->setAutoDefault(false);
 
-    connect(OKBtn, &QPushButton::clicked, this, [this] { guarded(this, [this] { OKBtnClick(); }); });
+    connect(OKBtn, &QPushButton::clicked, this, [this] { dialogs::guarded(this, [this] { OKBtnClick(); }); });
     // Escape and the window frame's close box reject the dialog as well.
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     layout_ = std::make_unique<design::Layout>(this);
@@ -178,7 +169,7 @@ TOKRightDlg1::~TOKRightDlg1() = default;
 void TOKRightDlg1::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     design::fitFixedWindow(this, *layout_, kReportDialogDesign);
-    guarded(this, [this] { FormShow(); });
+    dialogs::guarded(this, [this] { FormShow(); });
     ComboBox1->setFocus();
 }
 

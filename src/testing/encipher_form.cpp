@@ -108,14 +108,7 @@ TForm2::TForm2(TForm1* mainWindow, QWidget* parent) : QDialog(parent), main_(mai
 }
 
 void TForm2::guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const Error& e) {
-        dialogs::error(this, QString::fromUtf8(e.what()));
-    } catch (const std::exception& e) {
-        dialogs::error(this,
-                       QStringLiteral("Внутренняя ошибка программы: %1").arg(QString::fromUtf8(e.what())));
-    }
+    dialogs::guarded(this, handler);
 }
 
 void TForm2::showEvent(QShowEvent* event) {

@@ -144,11 +144,7 @@ void TForm1::crypt(const std::string& text, int key, std::string& out) {
 }
 
 void TForm1::guarded(const std::function<void()>& handler) {
-    try {
-        handler();
-    } catch (const std::exception& e) {
-        dialogs::error(this, QString::fromUtf8(e.what()));
-    }
+    dialogs::guarded(this, handler);
 }
 
 QAction* TForm1::action(const char* name) const {
