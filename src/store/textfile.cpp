@@ -13,8 +13,6 @@
 #include "store/fsys.h"
 
 namespace ortavia::textfile {
-namespace {
-
 std::vector<std::string> splitLines(std::string_view c) {
     std::vector<std::string> lines;
     size_t pos = 0;
@@ -30,30 +28,42 @@ std::vector<std::string> splitLines(std::string_view c) {
     return lines;
 }
 
+namespace {
+
 // The system's description of an error in English, whatever the locale of the process.
 std::string reason(int err) {
     const char* text = strerrordesc_np(err);
     return text ? text : "Unknown error " + std::to_string(err);
 }
 
-std::vector<std::string> readLinesImpl(std::string_view path, bool missingIsEmpty) {
+// The content, or nullopt for a missing file when missingIsEmpty.
+std::optional<std::string_view> contentOf(std::string_view path, bool missingIsEmpty) {
     const std::string real = fsys::resolve(path);
     int err = 0;
     std::optional<std::string_view> content = atomicfile::readShared(real, &err);
     if (!content) {
         if (missingIsEmpty && err == ENOENT)
-            return {};
+            return std::nullopt;
         if (err == atomicfile::kNotRegular)
             throw Error(atomicfile::notRegularMessage(real));
         throw Error("Cannot open file \"" + real + "\". " + reason(err));
     }
-    return splitLines(*content);
+    return content;
+}
+
+std::vector<std::string> readLinesImpl(std::string_view path, bool missingIsEmpty) {
+    const std::optional<std::string_view> content = contentOf(path, missingIsEmpty);
+    return content ? splitLines(*content) : std::vector<std::string>();
 }
 
 } // namespace
 
 std::vector<std::string> readLines(std::string_view path) {
     return readLinesImpl(path, false);
+}
+
+std::string readAll(std::string_view path) {
+    return std::string(*contentOf(path, false));
 }
 
 std::vector<std::string> readLinesIfExists(std::string_view path) {

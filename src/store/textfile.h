@@ -11,6 +11,12 @@ namespace ortavia::textfile {
 // when the file cannot be opened (a missing file included).
 std::vector<std::string> readLines(std::string_view path);
 
+// The lines of a text (CR LF, LF or CR line ends), without their line ends.
+std::vector<std::string> splitLines(std::string_view text);
+
+// The whole content of the file. Throws Error as readLines does.
+std::string readAll(std::string_view path);
+
 // Like readLines, but a missing file gives no lines instead of an error.
 std::vector<std::string> readLinesIfExists(std::string_view path);
 
