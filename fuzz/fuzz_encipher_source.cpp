@@ -14,27 +14,12 @@
 
 #include "store/ini.h"
 #include "store/store.h"
+#include "store/textfile.h"
 #include "testing/encipher.h"
 
 namespace {
 
 namespace enc = ortavia::testing::encipher;
-
-// Lines as the text file reader gives them: ended by CR LF, LF or CR, the last one maybe unended.
-std::vector<std::string> splitLines(std::string_view c) {
-    std::vector<std::string> lines;
-    std::size_t pos = 0;
-    while (pos < c.size()) {
-        const std::size_t end = c.find_first_of("\r\n", pos);
-        if (end == std::string_view::npos) {
-            lines.emplace_back(c.substr(pos));
-            break;
-        }
-        lines.emplace_back(c.substr(pos, end - pos));
-        pos = end + (c[end] == '\r' && end + 1 < c.size() && c[end + 1] == '\n' ? 2 : 1);
-    }
-    return lines;
-}
 
 // Working values come from accepted sources (or are empty), so their bytes all have a cipher image
 // that the file can hold.
@@ -76,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!storable(start))
         return 0;
     const std::string file = in.ConsumeRandomLengthString(600);
-    const std::vector<std::string> lines = splitLines(in.ConsumeRemainingBytesAsString());
+    const std::vector<std::string> lines = ortavia::textfile::splitLines(in.ConsumeRemainingBytesAsString());
     if (!enc::sourceRefusal(lines).empty())
         return 0;
 

@@ -157,6 +157,25 @@ std::string questionRef(const Building& b) {
     return "Вопрос в строке " + std::to_string(b.item.line);
 }
 
+// What keeps a question with the right number of answers from being shown as written: no text,
+// an undefined byte, or an empty answer.
+std::string itemProblem(const Item& item) {
+    if (item.text.empty())
+        return "нет текста вопроса.";
+    // The one byte the code page leaves undefined shows as a replacement character and cannot be
+    // written back.
+    const auto undefined = [](const std::string& t) { return t.find('\x98') != std::string::npos; };
+    bool bad = undefined(item.text);
+    for (const std::string& a : item.answers)
+        bad = bad || undefined(a);
+    if (bad)
+        return "байт 0x98 не является знаком кодовой страницы курса.";
+    for (std::size_t k = 0; k < item.answers.size(); ++k)
+        if (item.answers[k].empty())
+            return "ответ " + std::to_string(k + 1) + " пуст.";
+    return {};
+}
+
 void finish(Parsed& p, Building& b, bool open) {
     if (!open || b.bad)
         return;
@@ -171,6 +190,8 @@ void finish(Parsed& p, Building& b, bool open) {
         refuse(p, b, b.item.line, questionRef(b) + ": правильный ответ не отмечен.");
     else if (b.markers > 1)
         refuse(p, b, b.item.line, questionRef(b) + ": отмечено несколько правильных ответов.");
+    else if (std::string why = itemProblem(b.item); !why.empty())
+        refuse(p, b, b.item.line, questionRef(b) + ": " + why);
     else
         p.items.push_back(std::move(b.item));
 }
@@ -305,32 +326,27 @@ std::size_t findUnescaped(std::string_view s, std::string_view what, std::size_t
     return std::string_view::npos;
 }
 
-// Escapes resolved, line breaks and runs of blanks made one blank, ends trimmed.
+// Escapes resolved, each line break with the blanks around it made one blank, ends trimmed; blanks
+// within a line are kept as written.
 std::string giftText(std::string_view s) {
     std::string out;
-    bool blank = false;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        char c = s[i];
+        const char c = s[i];
         if (c == '\\' && i + 1 < s.size() && (isGiftEscape(s[i + 1]) || s[i + 1] == 'n')) {
-            c = s[++i] == 'n' ? ' ' : s[i];
-            if (c != ' ') {
-                if (blank && !out.empty())
-                    out += ' ';
-                blank = false;
-                out += c;
-                continue;
-            }
+            ++i;
+            out += s[i] == 'n' ? ' ' : s[i];
+        } else if (c == '\n' || c == '\r') {
+            while (!out.empty() && (out.back() == ' ' || out.back() == '\t'))
+                out.pop_back();
+            while (i + 1 < s.size() && std::string_view(" \t\r\n").find(s[i + 1]) != std::string_view::npos)
+                ++i;
+            if (!out.empty())
+                out += ' ';
+        } else {
+            out += c;
         }
-        if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
-            blank = true;
-            continue;
-        }
-        if (blank && !out.empty())
-            out += ' ';
-        blank = false;
-        out += c;
     }
-    return out;
+    return std::string(trim(out));
 }
 
 std::string_view stripFormatTag(std::string_view s) {
@@ -362,7 +378,8 @@ void giftQuestion(Parsed& p, std::string_view block, int lineNo) {
         return no("фигурная скобка «{» не закрыта.");
     const std::string before = giftText(stripFormatTag(trim(rest.substr(0, open))));
     const std::string after = giftText(rest.substr(close + 1));
-    b.item.text = after.empty() ? before : before + " _____ " + after;
+    // Text after the answers ("missing word"): the gap is shown as a line.
+    b.item.text = after.empty() ? before : before.empty() ? "_____ " + after : before + " _____ " + after;
     const std::string_view body = trim(rest.substr(open + 1, close - open - 1));
     const std::string plainBody = giftText(body);
     if (body.empty())
@@ -417,6 +434,8 @@ void giftQuestion(Parsed& p, std::string_view block, int lineNo) {
     const std::size_t n = b.item.answers.size();
     if (n > 5)
         return no("ответов " + std::to_string(n) + ", а на экране теста их не больше пяти.");
+    if (std::string why = itemProblem(b.item); !why.empty())
+        return no(why);
     p.items.push_back(std::move(b.item));
 }
 
@@ -664,6 +683,13 @@ std::string exportText(const std::vector<Item>& items, Format format) {
                 line(std::string(1, static_cast<char>('A' + k)) + ". " + item.answers[k]);
             line("ANSWER: " + std::string(1, static_cast<char>('A' + item.right)));
         } else {
+            if (item.text.starts_with("//") || stripFormatTag(item.text).size() != item.text.size())
+                throw Error(where +
+                            "текст начинается с «//» или метки формата «[…]», в GIFT он читался бы иначе.");
+            for (const std::string& a : item.answers)
+                if (a.find("->") != std::string::npos || a.starts_with('%'))
+                    throw Error(where +
+                                "ответ содержит «->» или начинается с «%», в GIFT это читалось бы иначе.");
             line("// " + std::to_string(n + 1));
             line(giftEscaped(item.text) + " {");
             for (std::size_t k = 0; k < item.answers.size(); ++k)
