@@ -161,8 +161,9 @@ private slots:
                                             "Partial {=a ~%50%b ~c}\n\n"          // 13
                                             "Essay {}\n\n"                        // 15
                                             "Good {=a ~b}\n\n"
-                                            "// comment\nNo answers at all\n") // 20
-                              << QStringLiteral("gift") << QList<int>{1, 3, 5, 7, 9, 11, 13, 15, 20};
+                                            "// comment\nNo answers at all\n\n" // 20
+                                            "Empty answer {=a ~}\n")            // 22
+                              << QStringLiteral("gift") << QList<int>{1, 3, 5, 7, 9, 11, 13, 15, 20, 22};
     }
     void refusalsNameTheirLines() {
         QFETCH(QByteArray, source);

@@ -109,7 +109,8 @@ TForm2::TForm2(TForm1* mainWindow, QWidget* parent) : QDialog(parent), main_(mai
     SpinEdit1 = new QSpinBox(panel);
     SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
     SpinEdit1->setRange(1, 10);
-    SpinEdit1->setGeometry(330, 206, 70, 28);
+    CheckBox1->resize(CheckBox1->sizeHint().width(), 26);
+    SpinEdit1->setGeometry(24 + CheckBox1->width() + 8, 206, 70, 28); // right after its caption
     SpinEdit1->setAccessibleName(QStringLiteral("Номер теста"));
     SpinEdit1->setEnabled(false);
     connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
