@@ -414,6 +414,18 @@ std::optional<std::vector<au::Item>> importedItems(const std::string& source, co
     return std::move(parsed.items);
 }
 
+// Replaces a whole output file; a failure leaves the old one as it was.
+void writeOutput(const std::string& path, const std::string& content) {
+    try {
+        textfile::replace(path, content);
+    } catch (const Error&) {
+        const int err = errno;
+        throw Error("Не удалось записать \"" + fsys::displayName(path) + "\": " +
+                    (err == ENOENT ? std::string("нет такой папки") : std::string(std::strerror(err))) +
+                    ". Прежний файл, если он был, не изменён.");
+    }
+}
+
 bool badFormat(const std::string& name) {
     if (name.empty() || au::formatNamed(name))
         return false;
@@ -433,7 +445,7 @@ int importCommand(int argc, char** argv) {
     const std::optional<std::vector<au::Item>> items = importedItems(source, formatName);
     if (!items)
         return kFailed;
-    textfile::replace(output, au::testFileContent(*items));
+    writeOutput(output, au::testFileContent(*items));
     std::cout << "Файл теста записан: " << fsys::displayName(output) << ", вопросов: " << items->size()
               << ".\n";
     return kOk;
@@ -452,7 +464,7 @@ int exportCommand(int argc, char** argv) {
     const std::string output = absolute(argument(argv[3], "Выходной файл"));
     const std::string fileName = enterFolderOf(argument(argv[2], "Файл теста"));
     const std::vector<au::Item> items = au::itemsOf(fileName);
-    textfile::replace(output, au::exportText(items, *au::formatNamed(formatName)));
+    writeOutput(output, au::exportText(items, *au::formatNamed(formatName)));
     std::cout << "Вопросы выгружены: " << fsys::displayName(output) << ", вопросов: " << items.size()
               << ".\n";
     return kOk;
