@@ -297,16 +297,16 @@ private slots:
         QVERIFY(enc::sourceRefusal(src).empty());
         src[0] += 'x';
         QVERIFY(enc::sourceRefusal(src).find("2048") != std::string::npos);
-        // A file saved as UTF-8 instead of the course code page.
-        QVERIFY(enc::sourceRefusal({"Вопрос?", "A) да*"}).find("UTF-8") != std::string::npos);
-        QVERIFY(enc::sourceRefusal({"\xEF\xBB\xBFQuestion", "A) a*"}).find("UTF-8") != std::string::npos);
         QVERIFY(enc::sourceRefusal(lines({"Вопрос?", "A) да*", "Қазақша сұрақ"})).empty());
     }
 
-    // A source saved as UTF-16 (with or without its byte-order mark) is refused like a UTF-8 one:
-    // read as code page bytes it would be enciphered into values that read as nothing.
-    void utf16SourcesAreRefused() {
-        const QString text = QStringLiteral("Вопрос?\r\nA) да*\r\nB) нет\r\nC) в\r\nD) г\r\nE) д\r\n");
+    // A source saved as UTF-8 (with or without its mark) or UTF-16 with its mark is converted to the
+    // course code page, Kazakh letters included, exactly as the same source in the code page; UTF-16
+    // without a mark (NUL bytes) is refused and nothing is written.
+    void unicodeSourcesAreConverted() {
+        const QString text = QStringLiteral(
+            "Қазақстанның астанасы?\r\nA) Астана*\r\nB) Алматы\r\nC) Шымкент\r\nD) Өскемен\r\nE) "
+            "Түркістан\r\n");
         const auto utf16 = [&](bool bigEndian, bool mark, const QString& t) {
             QByteArray out;
             if (mark)
@@ -319,35 +319,48 @@ private slots:
             }
             return out;
         };
+        const auto put = [&](const char* name, const QByteArray& bytes) {
+            textfile::replace(cpFile(name), std::string_view(bytes.constData(), size_t(bytes.size())));
+        };
         CourseFolder folder(Contents::Nothing);
         enc::Working w;
-        textfile::replace(cpFile("good.txt"), textfile::joinLines(simpleSource("ABC")));
-        enc::encipherFile(cpFile("good.txt"), "T", w);
+        put("cp.txt", QByteArray::fromStdString(cp::fromUtf8(text.toStdString()).value()));
+        enc::encipherFile(cpFile("cp.txt"), "Ref", w);
+        const QByteArray expected = folder.read("Ref.ini");
+        const QByteArray good[] = {text.toUtf8(), "\xEF\xBB\xBF" + text.toUtf8(), utf16(false, true, text),
+                                   utf16(true, true, text)};
+        for (const QByteArray& src : good) {
+            put("u.txt", src);
+            enc::Working fresh;
+            enc::encipherFile(cpFile("u.txt"), "T", fresh);
+            QCOMPARE(folder.read("T.ini"), expected);
+            QVERIFY(QFile::remove(folder.file("T.ini")));
+        }
+        enc::encipherFile(cpFile("cp.txt"), "T", w);
         const QByteArray before = folder.read("T.ini");
         const enc::Working kept = w;
-        const QByteArray sources[] = {utf16(false, true, text), utf16(true, true, text),
-                                      utf16(false, false, text), utf16(true, false, text),
-                                      // Cyrillic only: no NUL byte, the mark alone tells.
-                                      utf16(false, true, QStringLiteral("Вопрос\r\nБ"))};
-        for (const QByteArray& src : sources) {
-            textfile::replace(cpFile("u16.txt"), std::string_view(src.constData(), size_t(src.size())));
-            const std::string why = enc::sourceRefusal(textfile::readLines(cpFile("u16.txt")));
-            QVERIFY2(why.find("UTF-16") != std::string::npos, src.toHex().constData());
+        for (const QByteArray& src : {utf16(false, false, text), utf16(true, false, text)}) {
+            put("u16.txt", src);
             try {
                 enc::encipherFile(cpFile("u16.txt"), "T", w);
-                QFAIL("a UTF-16 source was converted");
+                QFAIL("a UTF-16 source without its mark was converted");
             } catch (const Error& e) {
-                QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("Windows-1251")), e.what());
+                QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("Строка 1")), e.what());
+                QVERIFY2(QString::fromUtf8(e.what()).contains(QStringLiteral("UTF-16")), e.what());
             }
             QCOMPARE(folder.read("T.ini"), before);
             QCOMPARE(w, kept);
-            try {
-                enc::encipherFile(cpFile("u16.txt"), "U", w);
-                QFAIL("a UTF-16 source was converted");
-            } catch (const Error&) {
-            }
-            QVERIFY(!QFile::exists(folder.file("U.ini")));
         }
+        // A character the code page cannot hold: its line and column, nothing written.
+        put("bad.txt", QStringLiteral("Вопрос?\r\nA) да*\r\nB) нет ✓\r\n").toUtf8());
+        try {
+            enc::encipherFile(cpFile("bad.txt"), "T", w);
+            QFAIL("a character outside the code page was converted");
+        } catch (const Error& e) {
+            QVERIFY2(QString::fromUtf8(e.what()).startsWith(QStringLiteral("Строка 3, позиция 8")), e.what());
+        }
+        QCOMPARE(folder.read("T.ini"), before);
+        QCOMPARE(w, kept);
     }
 
     void testNames() {

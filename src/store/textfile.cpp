@@ -21,18 +21,24 @@ std::string reason(int err) {
     return text ? text : "Unknown error " + std::to_string(err);
 }
 
-std::vector<std::string> readLinesImpl(std::string_view path, bool missingIsEmpty) {
+// The content, or nullopt for a missing file when missingIsEmpty.
+std::optional<std::string_view> contentOf(std::string_view path, bool missingIsEmpty) {
     const std::string real = fsys::resolve(path);
     int err = 0;
     std::optional<std::string_view> content = atomicfile::readShared(real, &err);
     if (!content) {
         if (missingIsEmpty && err == ENOENT)
-            return {};
+            return std::nullopt;
         if (err == atomicfile::kNotRegular)
             throw Error(atomicfile::notRegularMessage(real));
         throw Error("Cannot open file \"" + real + "\". " + reason(err));
     }
-    return splitLines(*content);
+    return content;
+}
+
+std::vector<std::string> readLinesImpl(std::string_view path, bool missingIsEmpty) {
+    const std::optional<std::string_view> content = contentOf(path, missingIsEmpty);
+    return content ? splitLines(*content) : std::vector<std::string>();
 }
 
 } // namespace
@@ -54,6 +60,10 @@ std::vector<std::string> splitLines(std::string_view c) {
 
 std::vector<std::string> readLines(std::string_view path) {
     return readLinesImpl(path, false);
+}
+
+std::string readAll(std::string_view path) {
+    return std::string(*contentOf(path, false));
 }
 
 std::vector<std::string> readLinesIfExists(std::string_view path) {

@@ -15,6 +15,9 @@ std::vector<std::string> splitLines(std::string_view content);
 // when the file cannot be opened (a missing file included).
 std::vector<std::string> readLines(std::string_view path);
 
+// The whole content of the file. Throws Error as readLines does.
+std::string readAll(std::string_view path);
+
 // Like readLines, but a missing file gives no lines instead of an error.
 std::vector<std::string> readLinesIfExists(std::string_view path);
 

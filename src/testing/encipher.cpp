@@ -13,6 +13,7 @@
 #include "store/ini.h"
 #include "store/store.h"
 #include "store/textfile.h"
+#include "testing/authoring.h"
 
 namespace ortavia::testing::encipher {
 namespace {
@@ -43,37 +44,6 @@ bool looksLikeAnswer(std::string_view line) {
 
 bool onlyBlanks(std::string_view line) {
     return line.find_first_not_of(" \t") == std::string_view::npos;
-}
-
-// Whether the text is valid UTF-8 holding at least one multi-byte character (what a code page
-// text of real words practically never is).
-bool isMultibyteUtf8(const std::vector<std::string>& lines) {
-    bool multibyte = false;
-    for (const std::string& l : lines) {
-        std::size_t i = 0;
-        while (i < l.size()) {
-            const auto c = static_cast<unsigned char>(l[i]);
-            std::size_t n = 0; // continuation bytes
-            if (c >= 0x80) {
-                if (c >= 0xC2 && c <= 0xDF)
-                    n = 1;
-                else if ((c & 0xF0) == 0xE0)
-                    n = 2;
-                else if (c >= 0xF0 && c <= 0xF4)
-                    n = 3;
-                else
-                    return false;
-                if (i + n >= l.size())
-                    return false;
-                for (std::size_t k = 1; k <= n; ++k)
-                    if ((static_cast<unsigned char>(l[i + k]) & 0xC0) != 0x80)
-                        return false;
-                multibyte = true;
-            }
-            i += n + 1;
-        }
-    }
-    return multibyte;
 }
 
 std::string lineRef(int line) {
@@ -234,22 +204,13 @@ std::vector<Write> batchWrites(const Result& result) {
 }
 
 std::string sourceRefusal(const std::vector<std::string>& lines) {
-    // UTF-16 first: its text read as code page bytes is a mix of letters and NUL bytes that would
-    // be enciphered into values no one can read.
-    if (!lines.empty() && (lines.front().starts_with("\xFF\xFE") || lines.front().starts_with("\xFE\xFF")))
-        return "Файл вопросов записан в кодировке UTF-16 (Юникод, с меткой в начале). Сохраните его в "
-               "кодировке Windows-1251 (ANSI) и повторите шифрование.";
+    // Read as code page bytes (no byte-order mark), UTF-16 text is a mix of letters and NUL bytes
+    // that would be enciphered into values no one can read.
     for (std::size_t i = 0; i < lines.size(); ++i)
         if (lines[i].find('\0') != std::string::npos)
             return lineRef(static_cast<int>(i + 1)) +
                    " содержит нулевые байты: файл вопросов, по всей видимости, записан в кодировке UTF-16 "
                    "(Юникод). Сохраните его в кодировке Windows-1251 (ANSI) и повторите шифрование.";
-    if (!lines.empty() && lines.front().starts_with("\xEF\xBB\xBF"))
-        return "Файл вопросов записан в кодировке UTF-8 (с меткой в начале). Сохраните его в кодировке "
-               "Windows-1251 (ANSI) и повторите шифрование.";
-    if (isMultibyteUtf8(lines))
-        return "Файл вопросов, по всей видимости, записан в кодировке UTF-8. Сохраните его в кодировке "
-               "Windows-1251 (ANSI) и повторите шифрование.";
     bool question = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string& l = lines[i];
@@ -345,12 +306,9 @@ Outcome encipherFile(std::string_view sourcePath, std::string_view testName, Wor
         throw Error("Файл вопросов не выбран.");
     std::vector<std::string> lines;
     try {
-        lines = textfile::readLines(sourcePath);
+        lines = authoring::readSource(sourcePath);
     } catch (const Error& e) {
-        std::string why = e.what();
-        if (!why.empty() && why.back() != '.')
-            why += '.';
-        throw Error("Не удалось прочитать файл вопросов: " + why + " Файл теста не изменён.");
+        throw Error(std::string(e.what()) + " Файл теста не изменён.");
     }
     if (std::string why = sourceRefusal(lines); !why.empty())
         throw Error(why + " Файл теста не изменён.");

@@ -85,8 +85,8 @@ std::vector<Write> batchWrites(const Result& result);
 
 // Why the source cannot be converted (UTF-8 message), or an empty text: no question line, a line
 // the store cannot keep whole (a byte whose cipher image ends or breaks the stored line, or more
-// than 2047 bytes), or a file that is UTF-8 or UTF-16 (a byte-order mark or NUL bytes) rather than
-// the course code page.
+// than 2047 bytes), or NUL bytes (UTF-16 text without a byte-order mark). The lines are code page
+// text: authoring::readSource has converted a UTF-8 or UTF-16 source already.
 std::string sourceRefusal(const std::vector<std::string>& lines);
 
 // Why a test name cannot name the output file (UTF-8 message), or an empty text. The name must be
@@ -103,7 +103,8 @@ void writeBatch(const std::vector<Write>& writes, std::string_view fileName);
 // writeOneByOne: one store write each; a failure keeps what was written before it.
 void writeOneByOne(const std::vector<Write>& writes, std::string_view fileName);
 
-// The whole conversion as the tool runs it: reads the source (a code page path), refuses what
+// The whole conversion as the tool runs it: reads the source (a code page path; UTF-8, UTF-16 with
+// a byte-order mark or code page text, see authoring::readSource), refuses what
 // cannot be converted, converts, writes the output file "\<test name>.ini" of the current
 // directory as one atomic change and then, only then, advances the working values. Throws Error
 // (nothing written, working values unchanged) on every failure.

@@ -1,6 +1,7 @@
 // The test encipher tool window.
 #include "testing/encipher_form.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QEvent>
 #include <QKeyEvent>
@@ -10,9 +11,11 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSpinBox>
 
 #include "store/error.h"
 #include "store/fsys.h"
+#include "testing/authoring.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
 #include "ui/text.h"
@@ -48,13 +51,26 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, const QRec
     return l;
 }
 
+// The notes of a conversion for its final message.
+QString notesText(const std::vector<enc::Note>& notes) {
+    QString text;
+    if (notes.empty())
+        return text;
+    text += QStringLiteral("\n\nЗамечания:");
+    for (std::size_t i = 0; i < notes.size() && i < static_cast<std::size_t>(kNotesShown); ++i)
+        text += QStringLiteral("\n• ") + QString::fromStdString(notes[i].text);
+    if (notes.size() > static_cast<std::size_t>(kNotesShown))
+        text += QStringLiteral("\n… и ещё %1.").arg(notes.size() - kNotesShown);
+    return text;
+}
+
 } // namespace
 
 TForm2::TForm2(TForm1* mainWindow, QWidget* parent) : QDialog(parent), main_(mainWindow) {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Шифрование тестовых вопросов"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setFixedSize(560, 290);
+    setFixedSize(560, 330);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -82,13 +98,33 @@ TForm2::TForm2(TForm1* mainWindow, QWidget* parent) : QDialog(parent), main_(mai
     Label1 = label(panel, "Label1", QStringLiteral("Номера вопросов"), {24, 172, 512, 24},
                    look::font(look::kSansSerif, 15, true));
 
+    // Installing into the course: data/tests/testN.ini of the course folder, the previous file kept.
+    CheckBox1 = new QCheckBox(QStringLiteral("Установить в курс как тест №"), panel);
+    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+    CheckBox1->setFont(look::font(look::kSansSerif, 13, true));
+    CheckBox1->setGeometry(24, 208, 300, 26);
+    QPalette white = CheckBox1->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    CheckBox1->setPalette(white);
+    SpinEdit1 = new QSpinBox(panel);
+    SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
+    SpinEdit1->setRange(1, 10);
+    CheckBox1->resize(CheckBox1->sizeHint().width(), 26);
+    SpinEdit1->setGeometry(24 + CheckBox1->width() + 8, 206, 70, 28); // right after its caption
+    SpinEdit1->setAccessibleName(QStringLiteral("Номер теста"));
+    SpinEdit1->setEnabled(false);
+    connect(CheckBox1, &QCheckBox::toggled, this, [this](bool on) {
+        SpinEdit1->setEnabled(on);
+        Edit9->setEnabled(!on); // the installed test is named by its number
+    });
+
     Button1 = new QPushButton(QStringLiteral("Зашифровать"), panel);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setGeometry(24, 224, 160, 36);
+    Button1->setGeometry(24, 264, 160, 36);
     look::accent(Button1);
     Button2 = new QPushButton(QStringLiteral("Выход"), panel);
     Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setGeometry(376, 224, 160, 36);
+    Button2->setGeometry(376, 264, 160, 36);
     Button1->setAutoDefault(false);
     Button2->setAutoDefault(false);
 
@@ -163,6 +199,13 @@ void TForm2::Edit10Click() {
 }
 
 void TForm2::Button1Click() {
+    if (CheckBox1->isChecked()) {
+        const QString sourceText = Edit10->text();
+        if (sourceText.isEmpty() || sourceText == u(enc::kSourceHint))
+            throw Error("Файл вопросов не выбран: щёлкните по полю файла и выберите его.");
+        installIntoCourse(tryFromQ(sourceText).value_or(fsys::rawPath(sourceText.toStdString())));
+        return;
+    }
     const std::optional<std::string> name = tryFromQ(Edit9->text());
     if (!name)
         throw Error("Название теста «" + Edit9->text().toStdString() +
@@ -184,14 +227,26 @@ void TForm2::Button1Click() {
     QString text = QStringLiteral("Создание тестов успешно завершено.\n\nВопросов: %1.\nФайл теста: %2")
                        .arg(out.result.questions)
                        .arg(QString::fromStdString(out.outputPath));
-    const auto& notes = out.result.notes;
-    if (!notes.empty()) {
-        text += QStringLiteral("\n\nЗамечания:");
-        for (std::size_t i = 0; i < notes.size() && i < static_cast<std::size_t>(kNotesShown); ++i)
-            text += QStringLiteral("\n• ") + QString::fromStdString(notes[i].text);
-        if (notes.size() > static_cast<std::size_t>(kNotesShown))
-            text += QStringLiteral("\n… и ещё %1.").arg(notes.size() - kNotesShown);
-    }
+    text += notesText(out.result.notes);
+    dialogs::information(this, text);
+}
+
+void TForm2::installIntoCourse(const std::string& source) {
+    // The course folder is the one the window was opened in; the file dialog has moved the current
+    // directory since.
+    const QString folder = remembered_.isEmpty() ? QDir::currentPath() : remembered_;
+    const std::string course = tryFromQ(folder).value_or(fsys::rawPath(folder.toStdString()));
+    const testing::authoring::Installed out =
+        testing::authoring::installEnciphered(source, course, SpinEdit1->value(), working_);
+    showWorking();
+    Label1->setText(QStringLiteral("Вопрос №%1").arg(out.result.questions));
+    QString text =
+        QStringLiteral("Создание тестов успешно завершено.\n\nВопросов: %1.\nТест установлен в курс: %2")
+            .arg(out.result.questions)
+            .arg(QString::fromStdString(out.path));
+    if (!out.backup.empty())
+        text += QStringLiteral("\nПрежний файл сохранён как %1").arg(QString::fromStdString(out.backup));
+    text += notesText(out.result.notes);
     dialogs::information(this, text);
 }
 

@@ -9,9 +9,11 @@
 
 #include "testing/encipher.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace ortavia::ui {
 
@@ -42,6 +44,8 @@ private:
     // Runs a handler as an event would: an error ends it and is shown in an error box.
     void guarded(const std::function<void()>& handler);
     void showWorking();
+    // The conversion put in place as data/tests/testN.ini of the course folder.
+    void installIntoCourse(const std::string& source);
 
     [[maybe_unused]] TForm1* main_; // the main window, whose relative paths the closing restores
     QLineEdit* Edit1 = nullptr;
@@ -57,6 +61,8 @@ private:
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QLabel* Label1 = nullptr;
+    QCheckBox* CheckBox1 = nullptr; // install into the course as test SpinEdit1
+    QSpinBox* SpinEdit1 = nullptr;  // the test number, 1 ... 10
 
     testing::encipher::Working working_;
     QString remembered_; // the current directory when the window was shown

@@ -57,9 +57,16 @@ void TForm1::Button2Click() {
 
 void TForm1::loadQuestion(int n) {
     Memo1->setPlainText(toQ(testing::question(currentTest_, n)));
-    for (int k = 1; k <= 5; ++k)
-        findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton%1").arg(k))
-            ->setText(toQ(testing::answer(currentTest_, n, k)));
+    for (int k = 1; k <= 5; ++k) {
+        auto* button = findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton%1").arg(k));
+        button->setText(toQ(testing::answer(currentTest_, n, k)));
+        // An answer the question lacks is stored empty: neither it nor its letter is shown.
+        const bool shown = !button->text().trimmed().isEmpty();
+        button->setVisible(shown);
+        for (QLabel* letter : button->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
+            if (letter->buddy() == button)
+                letter->setVisible(shown);
+    }
     LabelCounter->setText(QStringLiteral("%1 из %2").arg(n).arg(questionCount_));
     // Each question starts unanswered, with the keyboard on answer A.
     auto* first = findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton1"));

@@ -24,12 +24,14 @@
 #include "store/error.h"
 #include "store/fsys.h"
 #include "store/textfile.h"
+#include "testing/authoring.h"
 #include "testing/encipher.h"
 
 namespace {
 
 using namespace ortavia;
 namespace enc = testing::encipher;
+namespace au = testing::authoring;
 
 constexpr int kOk = 0;
 constexpr int kFailed = 1;
@@ -38,7 +40,7 @@ constexpr int kUsage = 2;
 constexpr std::string_view kUsageText =
     "Использование:\n"
     "  ortavia-tests encipher ИСХОДНЫЙ.txt ТЕСТ.ini\n"
-    "      шифрует файл вопросов (текст в кодировке Windows-1251) в файл теста, как окно\n"
+    "      шифрует файл вопросов (UTF-8, UTF-16 с меткой или Windows-1251) в файл теста, как окно\n"
     "      «Шифрование тестовых вопросов»; существующий файл теста обновляется одной заменой.\n"
     "  ortavia-tests check ТЕСТ.ini\n"
     "      проверяет файл теста так, как его читает тестирование, и называет каждую ошибку;\n"
@@ -440,8 +442,172 @@ int journalCommand(const char* courseArg, const char* outArg) {
     return kOk;
 }
 
+// --- Question authoring: import from plain, Aiken or GIFT; export back; install as test N --------
+
+int usage();
+
+constexpr std::string_view kAuthoringUsageText =
+    "\n"
+    "Вопросы из других форматов (файлы вопросов: UTF-8 с меткой или без, UTF-16 с меткой или\n"
+    "Windows-1251; знак, которого нет в кодовой странице курса, называется строкой и позицией):\n"
+    "  ortavia-tests import ИСХОДНЫЙ ТЕСТ.ini [--format plain|aiken|gift]\n"
+    "      создаёт файл теста заново из простого формата, формата Aiken или GIFT (только вопросы с\n"
+    "      выбором одного ответа: «=» правильный, «~» неправильные); формат без --format узнаётся по\n"
+    "      содержимому. У вопроса 2–5 ответов; недостающие хранятся пустыми и на экране теста не видны.\n"
+    "      Простой формат здесь читается строже, чем в encipher: ответы идут по порядку A), B), …,\n"
+    "      ровно один отмечен «*», и ничего не переносится из предыдущего вопроса. Вопрос, который\n"
+    "      нельзя принять, называется номером строки, и тогда ничего не записывается.\n"
+    "  ortavia-tests export ТЕСТ.ini ВЫХОДНОЙ --format plain|aiken|gift\n"
+    "      записывает тест обратно в формат вопросов (UTF-8); import выгрузки даёт тот же тест.\n"
+    "  ortavia-tests install ИСХОДНЫЙ N [--course ПАПКА] [--format plain|aiken|gift]\n"
+    "      читает вопросы как import и ставит тест в курс как data/tests/testN.ini (N от 1 до 10;\n"
+    "      папка курса по умолчанию — текущая); прежний файл остаётся рядом как testN.ini.bak.\n";
+
+// The options after the positional arguments: "--name value" pairs of the allowed names; nullopt
+// for anything else (a wrong call).
+std::optional<std::vector<std::pair<std::string, std::string>>>
+options(int argc, char** argv, int from, std::initializer_list<std::string_view> allowed) {
+    std::vector<std::pair<std::string, std::string>> found;
+    for (int i = from; i < argc; i += 2) {
+        const std::string_view name = argv[i];
+        bool known = false;
+        for (std::string_view a : allowed)
+            known = known || name == a;
+        if (!known || i + 1 >= argc)
+            return std::nullopt;
+        found.emplace_back(name, argv[i + 1]);
+    }
+    return found;
+}
+
+std::string option(const std::vector<std::pair<std::string, std::string>>& found, std::string_view name) {
+    for (const auto& [n, v] : found)
+        if (n == name)
+            return v;
+    return {};
+}
+
+// The questions of a source, or the refusals on stderr (exit 1, nothing written).
+std::optional<std::vector<au::Item>> importedItems(const std::string& source, const std::string& formatName) {
+    const std::vector<std::string> lines = au::readSource(source);
+    const au::Format format = formatName.empty() ? au::detectFormat(lines) : *au::formatNamed(formatName);
+    au::Parsed parsed = au::parse(lines, format);
+    if (!parsed.refusals.empty()) {
+        std::cerr << "ortavia-tests: файл вопросов (формат " << au::formatName(format)
+                  << ") не принят, ничего не записано:\n";
+        for (const au::Refusal& r : parsed.refusals)
+            std::cerr << "строка " << r.line << ": " << r.text << '\n';
+        return std::nullopt;
+    }
+    std::cerr << "Формат: " << au::formatName(format) << ", вопросов: " << parsed.items.size() << ".\n";
+    return std::move(parsed.items);
+}
+
+// Replaces a whole output file; a failure leaves the old one as it was.
+void writeOutput(const std::string& path, const std::string& content) {
+    try {
+        textfile::replace(path, content);
+    } catch (const Error&) {
+        const int err = errno;
+        throw Error("Не удалось записать \"" + fsys::displayName(path) + "\": " +
+                    (err == ENOENT ? std::string("нет такой папки") : std::string(std::strerror(err))) +
+                    ". Прежний файл, если он был, не изменён.");
+    }
+}
+
+bool badFormat(const std::string& name) {
+    if (name.empty() || au::formatNamed(name))
+        return false;
+    std::cerr << "ortavia-tests: неизвестный формат \"" << name << "\": plain, aiken или gift.\n";
+    return true;
+}
+
+int importCommand(int argc, char** argv) {
+    const auto opts = options(argc, argv, 4, {"--format"});
+    if (!opts)
+        return usage();
+    const std::string formatName = option(*opts, "--format");
+    if (badFormat(formatName))
+        return usage();
+    const std::string source = absolute(argument(argv[2], "Файл вопросов"));
+    const std::string output = absolute(argument(argv[3], "Файл теста"));
+    const std::optional<std::vector<au::Item>> items = importedItems(source, formatName);
+    if (!items)
+        return kFailed;
+    writeOutput(output, au::testFileContent(*items));
+    std::cout << "Файл теста записан: " << fsys::displayName(output) << ", вопросов: " << items->size()
+              << ".\n";
+    return kOk;
+}
+
+int exportCommand(int argc, char** argv) {
+    const auto opts = options(argc, argv, 4, {"--format"});
+    const std::string formatName = opts ? option(*opts, "--format") : std::string();
+    if (!opts || formatName.empty()) {
+        if (opts)
+            std::cerr << "ortavia-tests: укажите --format plain, aiken или gift.\n";
+        return usage();
+    }
+    if (badFormat(formatName))
+        return usage();
+    const std::string output = absolute(argument(argv[3], "Выходной файл"));
+    const std::string fileName = enterFolderOf(argument(argv[2], "Файл теста"));
+    const std::vector<au::Item> items = au::itemsOf(fileName);
+    writeOutput(output, au::exportText(items, *au::formatNamed(formatName)));
+    std::cout << "Вопросы выгружены: " << fsys::displayName(output) << ", вопросов: " << items.size()
+              << ".\n";
+    return kOk;
+}
+
+int installCommand(int argc, char** argv) {
+    const auto opts = options(argc, argv, 4, {"--format", "--course"});
+    if (!opts)
+        return usage();
+    const std::string formatName = option(*opts, "--format");
+    if (badFormat(formatName))
+        return usage();
+    const std::string_view numberText = argv[3];
+    int n = 0;
+    if (numberText.size() <= 2 && numberText.find_first_not_of("0123456789") == std::string_view::npos &&
+        !numberText.empty())
+        n = std::stoi(std::string(numberText));
+    if (n < 1 || n > 10) {
+        std::cerr << "ortavia-tests: номер теста \"" << numberText << "\" должен быть числом от 1 до 10.\n";
+        return usage();
+    }
+    const std::string courseArg = option(*opts, "--course");
+    const std::string course =
+        absolute(courseArg.empty() ? fsys::currentDirectory() : argument(courseArg.c_str(), "Папка курса"));
+    const std::string source = absolute(argument(argv[2], "Файл вопросов"));
+    const std::optional<std::vector<au::Item>> items = importedItems(source, formatName);
+    if (!items)
+        return kFailed;
+    const std::string path = au::installPath(course, n);
+    const std::string backup = au::install(path, au::testFileContent(*items));
+    std::cout << "Тест " << n << " установлен: " << fsys::displayName(path) << ", вопросов: " << items->size()
+              << ".\n";
+    if (!backup.empty())
+        std::cout << "Прежний файл сохранён как " << backup << ".\n";
+    return kOk;
+}
+
+// The authoring commands, or nullopt for another command.
+std::optional<int> authoringCommand(std::string_view command, int argc, char** argv) {
+    if (command != "import" && command != "export" && command != "install")
+        return std::nullopt;
+    if (argc < 4) {
+        std::cerr << "ortavia-tests: неверное число аргументов команды " << command << ".\n";
+        return usage();
+    }
+    if (command == "import")
+        return importCommand(argc, argv);
+    if (command == "export")
+        return exportCommand(argc, argv);
+    return installCommand(argc, argv);
+}
+
 int usage() {
-    std::cerr << kUsageText;
+    std::cerr << kUsageText << kAuthoringUsageText;
     return kUsage;
 }
 
@@ -450,9 +616,11 @@ int run(int argc, char** argv) {
         return usage();
     const std::string_view command = argv[1];
     if (command == "-h" || command == "--help" || command == "help") {
-        std::cout << kUsageText;
+        std::cout << kUsageText << kAuthoringUsageText;
         return kOk;
     }
+    if (std::optional<int> status = authoringCommand(command, argc, argv))
+        return *status;
     if (command == "encipher" && argc == 4)
         return encipherCommand(argv[2], argv[3]);
     if (command == "check" && argc == 3)

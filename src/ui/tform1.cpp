@@ -310,8 +310,10 @@ void TForm1::buildTestScreen() {
                     [this] { guarded([this] { RadioButton6DblClick(); }); });
             continue;
         }
+        // The letter is its answer's buddy: the test screen hides both for an answer a question lacks.
         makeLabel(panel5, nullptr, QString::fromLatin1(letters[k - 1]), {16, 22 + 82 * (k - 1)},
-                  look::font(look::kSerif, 24, true), look::kInk);
+                  look::font(look::kSerif, 24, true), look::kInk)
+            ->setBuddy(button);
         button->setGeometry(52, 12 + 82 * (k - 1), 770, 72);
         connect(button, &AnswerButton::doubleClicked, this,
                 [this, k] { guarded([this, k] { RadioButtonDblClick(k); }); });

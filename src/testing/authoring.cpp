@@ -1,0 +1,751 @@
+// Question authoring: source encodings, the plain, Aiken and GIFT formats, export and install.
+#include "testing/authoring.h"
+
+#include <cstdio>
+
+#include "store/atomicfile.h"
+#include "store/codepage.h"
+#include "store/error.h"
+#include "store/fsys.h"
+#include "store/ini.h"
+#include "store/store.h"
+#include "store/textfile.h"
+
+namespace ortavia::testing::authoring {
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+
+std::string lineRef(int line) {
+    return "Строка " + std::to_string(line);
+}
+
+std::string_view trim(std::string_view s) {
+    const std::size_t b = s.find_first_not_of(kBlanks);
+    if (b == std::string_view::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(kBlanks) - b + 1);
+}
+
+// ----- Encodings -------------------------------------------------------------------------------
+
+// Length of the UTF-8 sequence at i (0 when it is not a valid one).
+std::size_t utf8Length(std::string_view s, std::size_t i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    std::size_t n = 0;
+    if (c < 0x80)
+        return 1;
+    if (c >= 0xC2 && c <= 0xDF)
+        n = 1;
+    else if ((c & 0xF0) == 0xE0)
+        n = 2;
+    else if (c >= 0xF0 && c <= 0xF4)
+        n = 3;
+    else
+        return 0;
+    if (i + n >= s.size())
+        return 0;
+    for (std::size_t k = 1; k <= n; ++k)
+        if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80)
+            return 0;
+    return n + 1;
+}
+
+// Valid UTF-8 holding at least one multi-byte character (what code page text of real words
+// practically never is).
+bool isMultibyteUtf8(std::string_view s) {
+    bool multibyte = false;
+    for (std::size_t i = 0; i < s.size();) {
+        const std::size_t n = utf8Length(s, i);
+        if (n == 0)
+            return false;
+        multibyte = multibyte || n > 1;
+        i += n;
+    }
+    return multibyte;
+}
+
+void appendUtf8(std::string& out, unsigned cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// UTF-16 (without its mark) to UTF-8; an unpaired surrogate or an odd length is refused.
+std::string utf16ToUtf8(std::string_view s, bool bigEndian) {
+    if (s.size() % 2 != 0)
+        throw Error("Файл вопросов в кодировке UTF-16 обрывается на середине знака (нечётное число байт).");
+    std::string out;
+    out.reserve(s.size());
+    int line = 1;
+    const auto unit = [&](std::size_t i) {
+        const auto a = static_cast<unsigned char>(s[i]);
+        const auto b = static_cast<unsigned char>(s[i + 1]);
+        return bigEndian ? unsigned(a << 8 | b) : unsigned(b << 8 | a);
+    };
+    for (std::size_t i = 0; i < s.size(); i += 2) {
+        unsigned cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 2 < s.size() && unit(i + 2) >= 0xDC00 &&
+            unit(i + 2) <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            throw Error(lineRef(line) + ": испорченный знак UTF-16 (одиночная половина суррогатной пары).");
+        }
+        line += cp == '\n';
+        appendUtf8(out, cp);
+    }
+    return out;
+}
+
+// One UTF-8 line to the code page, or the refusal naming its line and column.
+std::string lineFromUtf8(std::string_view utf8, int lineNo) {
+    if (std::optional<std::string> text = cp::fromUtf8(utf8))
+        return std::move(*text);
+    int column = 1;
+    for (std::size_t i = 0; i < utf8.size(); ++column) {
+        const std::size_t n = utf8Length(utf8, i);
+        if (n == 0)
+            throw Error(lineRef(lineNo) + ", позиция " + std::to_string(column) +
+                        ": байт, который не является знаком UTF-8. Сохраните файл вопросов в кодировке UTF-8 "
+                        "заново.");
+        const std::string_view ch = utf8.substr(i, n);
+        if (!cp::fromUtf8(ch)) {
+            char code[16];
+            unsigned cp = 0;
+            const auto c0 = static_cast<unsigned char>(ch[0]);
+            cp = n == 1 ? c0 : n == 2 ? (c0 & 0x1F) : n == 3 ? (c0 & 0x0F) : (c0 & 0x07);
+            for (std::size_t k = 1; k < n; ++k)
+                cp = (cp << 6) | (static_cast<unsigned char>(ch[k]) & 0x3F);
+            std::snprintf(code, sizeof code, "U+%04X", cp);
+            throw Error(lineRef(lineNo) + ", позиция " + std::to_string(column) + ": знака «" +
+                        std::string(ch) + "» (" + code +
+                        ") нет в кодовой странице курса (Windows-1251 с казахскими буквами). Замените его.");
+        }
+        i += n;
+    }
+    throw Error(lineRef(lineNo) + ": текст не переводится в кодовую страницу курса.");
+}
+
+// ----- Plain -----------------------------------------------------------------------------------
+
+struct Building {
+    Item item;
+    int markers = 0;
+    bool bad = false;
+};
+
+void refuse(Parsed& p, Building& b, int line, std::string text) {
+    if (!b.bad)
+        p.refusals.push_back({line, std::move(text)});
+    b.bad = true;
+}
+
+std::string questionRef(const Building& b) {
+    return "Вопрос в строке " + std::to_string(b.item.line);
+}
+
+// What keeps a question with the right number of answers from being shown as written: no text,
+// an undefined byte, or an empty answer.
+std::string itemProblem(const Item& item) {
+    if (item.text.empty())
+        return "нет текста вопроса.";
+    // The one byte the code page leaves undefined shows as a replacement character and cannot be
+    // written back.
+    const auto undefined = [](const std::string& t) { return t.find('\x98') != std::string::npos; };
+    bool bad = undefined(item.text);
+    for (const std::string& a : item.answers)
+        bad = bad || undefined(a);
+    if (bad)
+        return "байт 0x98 не является знаком кодовой страницы курса.";
+    for (std::size_t k = 0; k < item.answers.size(); ++k)
+        if (item.answers[k].empty())
+            return "ответ " + std::to_string(k + 1) + " пуст.";
+    return {};
+}
+
+void finish(Parsed& p, Building& b, bool open) {
+    if (!open || b.bad)
+        return;
+    const std::size_t n = b.item.answers.size();
+    if (n < 2)
+        refuse(p, b, b.item.line,
+               questionRef(b) + ": ответов " + std::to_string(n) + ", а нужно от двух до пяти.");
+    else if (n > 5)
+        refuse(p, b, b.item.line,
+               questionRef(b) + ": ответов " + std::to_string(n) + ", а на экране теста их не больше пяти.");
+    else if (b.markers == 0)
+        refuse(p, b, b.item.line, questionRef(b) + ": правильный ответ не отмечен.");
+    else if (b.markers > 1)
+        refuse(p, b, b.item.line, questionRef(b) + ": отмечено несколько правильных ответов.");
+    else if (std::string why = itemProblem(b.item); !why.empty())
+        refuse(p, b, b.item.line, questionRef(b) + ": " + why);
+    else
+        p.items.push_back(std::move(b.item));
+}
+
+Parsed parsePlain(const std::vector<std::string>& lines) {
+    Parsed p;
+    Building b;
+    bool open = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int lineNo = static_cast<int>(i + 1);
+        const std::string& line = lines[i];
+        const encipher::LineKind kind = encipher::kindOf(line);
+        if (kind == encipher::LineKind::Empty || kind == encipher::LineKind::Separator)
+            continue;
+        if (kind == encipher::LineKind::Question) {
+            if (trim(line).empty())
+                continue;
+            finish(p, b, open);
+            b = Building{};
+            b.item.text = std::string(trim(line));
+            b.item.line = lineNo;
+            open = true;
+            continue;
+        }
+        if (!open) {
+            p.refusals.push_back({lineNo, lineRef(lineNo) + ": ответ стоит до первого вопроса."});
+            continue;
+        }
+        const auto k = static_cast<std::size_t>(line[0] - 'A');
+        if (k != b.item.answers.size()) {
+            refuse(
+                p, b, lineNo,
+                lineRef(lineNo) + ": ответ " + line.substr(0, 2) + " не по порядку (ожидался «" +
+                    std::string(1, static_cast<char>('A' + std::min<std::size_t>(b.item.answers.size(), 4))) +
+                    ")»).");
+            continue;
+        }
+        std::string_view text = trim(std::string_view(line).substr(2));
+        if (!text.empty() && text.back() == '*') {
+            text = trim(text.substr(0, text.size() - 1));
+            ++b.markers;
+            b.item.right = static_cast<int>(k);
+        }
+        b.item.answers.emplace_back(text);
+    }
+    finish(p, b, open);
+    return p;
+}
+
+// ----- Aiken -----------------------------------------------------------------------------------
+
+// "A. text" or "A) text": the letter, else -1.
+int aikenOption(std::string_view line, std::string_view& text) {
+    if (line.size() < 2 || line[0] < 'A' || line[0] > 'Z' || (line[1] != '.' && line[1] != ')'))
+        return -1;
+    if (line.size() > 2 && line[2] != ' ' && line[2] != '\t')
+        return -1;
+    text = trim(line.substr(2));
+    return line[0] - 'A';
+}
+
+Parsed parseAiken(const std::vector<std::string>& lines) {
+    Parsed p;
+    Building b;
+    bool open = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const int lineNo = static_cast<int>(i + 1);
+        const std::string_view line = trim(lines[i]);
+        if (line.empty())
+            continue;
+        if (!open) {
+            b = Building{};
+            b.item.text = std::string(line);
+            b.item.line = lineNo;
+            open = true;
+            continue;
+        }
+        if (line.starts_with("ANSWER:")) {
+            const std::string_view letter = trim(line.substr(7));
+            if (letter.size() != 1 || letter[0] < 'A' || letter[0] > 'Z')
+                refuse(p, b, lineNo,
+                       lineRef(lineNo) + ": «" + std::string(line) +
+                           "» — нужна одна буква правильного ответа (несколько правильных ответов не "
+                           "принимаются).");
+            else if (static_cast<std::size_t>(letter[0] - 'A') >= b.item.answers.size())
+                refuse(p, b, lineNo, lineRef(lineNo) + ": ответа " + std::string(letter) + " у вопроса нет.");
+            else {
+                b.item.right = letter[0] - 'A';
+                b.markers = 1;
+            }
+            finish(p, b, true);
+            open = false;
+            continue;
+        }
+        std::string_view text;
+        const int k = aikenOption(line, text);
+        if (k >= 0 && static_cast<std::size_t>(k) == b.item.answers.size()) {
+            b.item.answers.emplace_back(text);
+        } else if (k >= 0 && !b.item.answers.empty()) {
+            refuse(p, b, lineNo,
+                   lineRef(lineNo) + ": ответ " + std::string(line.substr(0, 2)) + " не по порядку.");
+        } else if (b.item.answers.empty()) {
+            b.item.text += ' ';
+            b.item.text += line; // a question over several lines
+        } else {
+            refuse(p, b, lineNo,
+                   lineRef(lineNo) +
+                       ": после ответов ожидается ответ следующей буквы или строка «ANSWER: X».");
+        }
+    }
+    if (open)
+        refuse(p, b, b.item.line, questionRef(b) + ": нет строки «ANSWER: X».");
+    return p;
+}
+
+// ----- GIFT ------------------------------------------------------------------------------------
+
+bool isGiftEscape(char c) {
+    return c == '~' || c == '=' || c == '#' || c == '{' || c == '}' || c == ':' || c == '\\';
+}
+
+// Position of the first unescaped c at or after from, or npos.
+std::size_t findUnescaped(std::string_view s, std::string_view what, std::size_t from = 0) {
+    for (std::size_t i = from; i < s.size(); ++i) {
+        if (s[i] == '\\') {
+            ++i;
+            continue;
+        }
+        if (s.substr(i, what.size()) == what)
+            return i;
+    }
+    return std::string_view::npos;
+}
+
+// Escapes resolved, each line break with the blanks around it made one blank, ends trimmed; blanks
+// within a line are kept as written.
+std::string giftText(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c == '\\' && i + 1 < s.size() && (isGiftEscape(s[i + 1]) || s[i + 1] == 'n')) {
+            ++i;
+            out += s[i] == 'n' ? ' ' : s[i];
+        } else if (c == '\n' || c == '\r') {
+            while (!out.empty() && (out.back() == ' ' || out.back() == '\t'))
+                out.pop_back();
+            while (i + 1 < s.size() && std::string_view(" \t\r\n").find(s[i + 1]) != std::string_view::npos)
+                ++i;
+            if (!out.empty())
+                out += ' ';
+        } else {
+            out += c;
+        }
+    }
+    return std::string(trim(out));
+}
+
+std::string_view stripFormatTag(std::string_view s) {
+    for (std::string_view tag : {"[html]", "[moodle]", "[plain]", "[markdown]"})
+        if (s.starts_with(tag))
+            return s.substr(tag.size());
+    return s;
+}
+
+void giftQuestion(Parsed& p, std::string_view block, int lineNo) {
+    Building b;
+    b.item.line = lineNo;
+    const std::string where = "Вопрос в строке " + std::to_string(lineNo);
+    const auto no = [&](const std::string& why) { p.refusals.push_back({lineNo, where + ": " + why}); };
+    std::string_view rest = trim(block);
+    if (rest.starts_with("$CATEGORY:"))
+        return;
+    if (rest.starts_with("::")) {
+        const std::size_t end = findUnescaped(rest, "::", 2);
+        if (end == std::string_view::npos)
+            return no("название «::» не закрыто.");
+        rest = rest.substr(end + 2);
+    }
+    const std::size_t open = findUnescaped(rest, "{");
+    if (open == std::string_view::npos)
+        return no("нет ответов в фигурных скобках {…} (описание или эссе не принимаются).");
+    const std::size_t close = findUnescaped(rest, "}", open + 1);
+    if (close == std::string_view::npos)
+        return no("фигурная скобка «{» не закрыта.");
+    const std::string before = giftText(stripFormatTag(trim(rest.substr(0, open))));
+    const std::string after = giftText(rest.substr(close + 1));
+    // Text after the answers ("missing word"): the gap is shown as a line.
+    b.item.text = after.empty() ? before : before.empty() ? "_____ " + after : before + " _____ " + after;
+    const std::string_view body = trim(rest.substr(open + 1, close - open - 1));
+    const std::string plainBody = giftText(body);
+    if (body.empty())
+        return no("пустые скобки {} — вопрос-эссе не принимается.");
+    if (body[0] == '#')
+        return no("числовой вопрос не принимается.");
+    for (std::string_view tf : {"T", "F", "TRUE", "FALSE"})
+        if (plainBody == tf || plainBody.starts_with(std::string(tf) + " #") ||
+            plainBody.starts_with(std::string(tf) + "#"))
+            return no("вопрос «верно/неверно» не принимается.");
+    if (findUnescaped(body, "->") != std::string_view::npos)
+        return no("вопрос на соответствие не принимается.");
+    int rights = 0;
+    int wrongs = 0;
+    std::size_t i = 0;
+    while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\n'))
+        ++i;
+    if (i < body.size() && body[i] != '=' && body[i] != '~')
+        return no("ответ должен начинаться с «=» (правильный) или «~» (неправильный).");
+    while (i < body.size()) {
+        const char mark = body[i];
+        std::size_t end = i + 1;
+        std::size_t next = body.size();
+        for (std::size_t j = end; j < body.size(); ++j) {
+            if (body[j] == '\\') {
+                ++j;
+                continue;
+            }
+            if (body[j] == '=' || body[j] == '~') {
+                next = j;
+                break;
+            }
+        }
+        std::string_view answer = body.substr(end, next - end);
+        if (const std::size_t feedback = findUnescaped(answer, "#"); feedback != std::string_view::npos)
+            answer = answer.substr(0, feedback);
+        answer = trim(answer);
+        if (answer.starts_with("%"))
+            return no("ответ с долей баллов «%…%» не принимается: нужен один правильный ответ «=».");
+        (mark == '=' ? rights : wrongs) += 1;
+        if (mark == '=')
+            b.item.right = static_cast<int>(b.item.answers.size());
+        b.item.answers.push_back(giftText(answer));
+        i = next;
+    }
+    if (rights == 0)
+        return no("нет правильного ответа «=».");
+    if (wrongs == 0)
+        return no("вопрос с кратким ответом (только «=») не принимается.");
+    if (rights > 1)
+        return no("несколько правильных ответов «=» не принимаются.");
+    const std::size_t n = b.item.answers.size();
+    if (n > 5)
+        return no("ответов " + std::to_string(n) + ", а на экране теста их не больше пяти.");
+    if (std::string why = itemProblem(b.item); !why.empty())
+        return no(why);
+    p.items.push_back(std::move(b.item));
+}
+
+Parsed parseGift(const std::vector<std::string>& lines) {
+    Parsed p;
+    std::string block;
+    int start = 0;
+    int braces = 0; // an answer list may hold blank lines
+    const auto flush = [&] {
+        if (!trim(block).empty())
+            giftQuestion(p, block, start);
+        block.clear();
+        start = 0;
+        braces = 0;
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = lines[i];
+        const std::string_view t = trim(line);
+        if (t.starts_with("//"))
+            continue;
+        if (t.empty() && braces <= 0) {
+            flush();
+            continue;
+        }
+        if (start == 0)
+            start = static_cast<int>(i + 1);
+        for (std::size_t j = 0; j < line.size(); ++j) {
+            if (line[j] == '\\')
+                ++j;
+            else if (line[j] == '{')
+                ++braces;
+            else if (line[j] == '}')
+                --braces;
+        }
+        block.append(line).append("\n");
+    }
+    flush();
+    return p;
+}
+
+// ----- Writing ---------------------------------------------------------------------------------
+
+std::string valueRefusal(std::string_view value) {
+    for (std::size_t p = 0; p < value.size(); ++p) {
+        const char e = static_cast<char>(value[p] ^ store::kCipherKey);
+        if (e == '\0' || e == '\r' || e == '\n') {
+            char code[8];
+            std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(value[p]));
+            return std::string("управляющий символ с кодом ") + code +
+                   " не может быть сохранён в файле теста.";
+        }
+    }
+    if (value.size() > ini::kMaxValue)
+        return "текст длиной " + std::to_string(value.size()) + " байт длиннее " +
+               std::to_string(ini::kMaxValue) + " байт.";
+    return {};
+}
+
+std::string contentOf(const std::vector<std::array<std::string, 7>>& sections, int count) {
+    ini::Batch batch{std::string()};
+    for (std::size_t s = 0; s < sections.size(); ++s) {
+        const std::string section = std::to_string(s + 1);
+        for (std::size_t k = 0; k < encipher::kKeys.size(); ++k) {
+            if (std::string why = valueRefusal(sections[s][k]); !why.empty())
+                throw Error("Вопрос " + section + ", «" + std::string(encipher::kKeys[k]) + "»: " + why +
+                            " Файл теста не изменён.");
+            batch.write(section, encipher::kKeys[k], store::crypt(sections[s][k]));
+        }
+    }
+    batch.write("inf", "vsego", store::crypt(std::to_string(count)));
+    std::string content;
+    batch.applyTo(content);
+    return content;
+}
+
+std::string letterPrefix(std::size_t k) {
+    return std::string(1, static_cast<char>('A' + k)) + ") ";
+}
+
+} // namespace
+
+std::vector<std::string> decodeSource(std::string_view bytes) {
+    std::string utf8;
+    if (bytes.starts_with("\xEF\xBB\xBF"))
+        utf8 = bytes.substr(3);
+    else if (bytes.starts_with("\xFF\xFE"))
+        utf8 = utf16ToUtf8(bytes.substr(2), false);
+    else if (bytes.starts_with("\xFE\xFF"))
+        utf8 = utf16ToUtf8(bytes.substr(2), true);
+    else if (const std::size_t nul = bytes.find('\0'); nul != std::string_view::npos) {
+        int line = 1;
+        for (std::size_t i = 0; i < nul; ++i)
+            line += bytes[i] == '\n';
+        throw Error(
+            lineRef(line) +
+            " содержит нулевые байты: файл вопросов, по всей видимости, записан в кодировке UTF-16 без "
+            "метки в начале. Сохраните его в кодировке UTF-8 или Windows-1251 (ANSI) и повторите.");
+    } else if (isMultibyteUtf8(bytes))
+        utf8 = bytes;
+    else
+        return textfile::splitLines(bytes);
+    std::vector<std::string> lines = textfile::splitLines(utf8);
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        lines[i] = lineFromUtf8(lines[i], static_cast<int>(i + 1));
+    return lines;
+}
+
+std::vector<std::string> readSource(std::string_view path) {
+    std::string bytes;
+    try {
+        bytes = textfile::readAll(path);
+    } catch (const Error& e) {
+        std::string why = e.what();
+        if (!why.empty() && why.back() != '.')
+            why += '.';
+        throw Error("Не удалось прочитать файл вопросов: " + why);
+    }
+    return decodeSource(bytes);
+}
+
+std::optional<Format> formatNamed(std::string_view name) {
+    if (name == "plain")
+        return Format::Plain;
+    if (name == "aiken")
+        return Format::Aiken;
+    if (name == "gift")
+        return Format::Gift;
+    return std::nullopt;
+}
+
+std::string_view formatName(Format format) {
+    return format == Format::Plain ? "plain" : format == Format::Aiken ? "aiken" : "gift";
+}
+
+Format detectFormat(const std::vector<std::string>& lines) {
+    bool brace = false;
+    bool plainAnswer = false;
+    for (const std::string& l : lines) {
+        const std::string_view t = trim(l);
+        if (t.starts_with("ANSWER:"))
+            return Format::Aiken;
+        if (t.starts_with("//"))
+            continue;
+        plainAnswer = plainAnswer || encipher::kindOf(l) == encipher::LineKind::Answer;
+        brace = brace || findUnescaped(l, "{") != std::string_view::npos;
+    }
+    return brace && !plainAnswer ? Format::Gift : Format::Plain;
+}
+
+Parsed parse(const std::vector<std::string>& lines, Format format) {
+    Parsed p = format == Format::Plain   ? parsePlain(lines)
+               : format == Format::Aiken ? parseAiken(lines)
+                                         : parseGift(lines);
+    if (p.items.empty() && p.refusals.empty())
+        p.refusals.push_back({1, "В файле нет ни одного вопроса."});
+    return p;
+}
+
+std::string testFileContent(const std::vector<Item>& items) {
+    std::vector<std::array<std::string, 7>> sections(items.size());
+    for (std::size_t s = 0; s < items.size(); ++s) {
+        const Item& item = items[s];
+        sections[s][0] = item.text;
+        for (std::size_t k = 0; k < item.answers.size() && k < 5; ++k)
+            sections[s][k + 1] = letterPrefix(k) + item.answers[k];
+        sections[s][6] = std::string(1, static_cast<char>('1' + item.right));
+    }
+    return contentOf(sections, static_cast<int>(items.size()));
+}
+
+std::string testFileContent(const encipher::Result& result) {
+    return contentOf(result.sections, result.questions);
+}
+
+std::vector<Item> itemsOf(std::string_view fileName) {
+    encipher::TestFile file;
+    const std::vector<std::string> problems = encipher::checkFile(fileName, &file);
+    if (!problems.empty()) {
+        std::string text = "Файл теста нельзя выгрузить:";
+        for (const std::string& p : problems)
+            text += "\n  " + p;
+        throw Error(text);
+    }
+    std::vector<Item> items;
+    items.reserve(file.questions.size());
+    for (const encipher::Question& q : file.questions) {
+        Item item;
+        item.line = q.number;
+        item.text = std::string(trim(q.text));
+        const int right = q.right[0] - '1';
+        for (std::size_t k = 0; k < 5; ++k) {
+            std::string_view a = q.answers[k];
+            if (a.size() >= 2 && a[0] == static_cast<char>('A' + k) && a[1] == ')')
+                a = a.substr(2);
+            a = trim(a);
+            if (a.empty()) {
+                if (static_cast<int>(k) == right)
+                    throw Error("Вопрос " + std::to_string(q.number) +
+                                ": правильный ответ пуст, такой тест нельзя выгрузить.");
+                continue;
+            }
+            if (static_cast<int>(k) == right)
+                item.right = static_cast<int>(item.answers.size());
+            item.answers.emplace_back(a);
+        }
+        if (item.answers.size() < 2)
+            throw Error("Вопрос " + std::to_string(q.number) +
+                        ": меньше двух ответов, такой тест нельзя выгрузить.");
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+std::string exportText(const std::vector<Item>& items, Format format) {
+    std::string out;
+    const auto line = [&](std::string_view codePage) { out.append(cp::toUtf8(codePage)).append("\r\n"); };
+    const auto giftEscaped = [](std::string_view s) {
+        std::string e;
+        for (char c : s) {
+            if (isGiftEscape(c))
+                e += '\\';
+            e += c;
+        }
+        return e;
+    };
+    for (std::size_t n = 0; n < items.size(); ++n) {
+        const Item& item = items[n];
+        const std::string where = "Вопрос " + std::to_string(n + 1) + ": ";
+        if (format == Format::Plain) {
+            if (encipher::kindOf(item.text) != encipher::LineKind::Question)
+                throw Error(where + "его текст в простом формате читался бы как ответ или разделитель.");
+            line(item.text);
+            for (std::size_t k = 0; k < item.answers.size(); ++k) {
+                if (item.answers[k].ends_with('*'))
+                    throw Error(where +
+                                "ответ кончается звёздочкой, в простом формате это отметка правильного.");
+                line(std::string(1, static_cast<char>('A' + k)) + ") " + item.answers[k] +
+                     (static_cast<int>(k) == item.right ? "*" : ""));
+            }
+        } else if (format == Format::Aiken) {
+            if (item.text.starts_with("ANSWER:"))
+                throw Error(where + "текст начинается с «ANSWER:».");
+            line(item.text);
+            for (std::size_t k = 0; k < item.answers.size(); ++k)
+                line(std::string(1, static_cast<char>('A' + k)) + ". " + item.answers[k]);
+            line("ANSWER: " + std::string(1, static_cast<char>('A' + item.right)));
+        } else {
+            if (item.text.starts_with("//") || stripFormatTag(item.text).size() != item.text.size())
+                throw Error(where +
+                            "текст начинается с «//» или метки формата «[…]», в GIFT он читался бы иначе.");
+            for (const std::string& a : item.answers)
+                if (a.find("->") != std::string::npos || a.starts_with('%'))
+                    throw Error(where +
+                                "ответ содержит «->» или начинается с «%», в GIFT это читалось бы иначе.");
+            line("// " + std::to_string(n + 1));
+            line(giftEscaped(item.text) + " {");
+            for (std::size_t k = 0; k < item.answers.size(); ++k)
+                line((static_cast<int>(k) == item.right ? "=" : "~") + giftEscaped(item.answers[k]));
+            line("}");
+        }
+        out += "\r\n";
+    }
+    return out;
+}
+
+std::string install(std::string_view path, std::string_view content) {
+    std::string backup;
+    atomicfile::update(path, atomicfile::Missing::Create,
+                       [&](const std::string* old) -> std::optional<std::string> {
+                           if (old) {
+                               const std::string name = std::string(path) + ".bak";
+                               textfile::replace(name, *old);
+                               backup = fsys::displayName(name);
+                           }
+                           return std::string(content);
+                       });
+    return backup;
+}
+
+std::string installPath(std::string_view courseFolder, int n) {
+    std::string folder(courseFolder);
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
+        folder += '/';
+    const std::string tests = folder + "data/tests";
+    if (!fsys::exists(tests))
+        throw Error("В папке курса \"" + fsys::displayName(courseFolder) +
+                    "\" нет папки data/tests: укажите папку курса.");
+    return tests + "/test" + std::to_string(n) + ".ini";
+}
+
+Installed installEnciphered(std::string_view sourcePath, std::string_view courseFolder, int n,
+                            encipher::Working& working) {
+    if (sourcePath.empty())
+        throw Error("Файл вопросов не выбран.");
+    const std::string path = installPath(courseFolder, n);
+    std::vector<std::string> lines;
+    try {
+        lines = readSource(sourcePath);
+    } catch (const Error& e) {
+        throw Error(std::string(e.what()) + " Файл теста не изменён.");
+    }
+    if (std::string why = encipher::sourceRefusal(lines); !why.empty())
+        throw Error(why + " Файл теста не изменён.");
+    encipher::Working next = working;
+    Installed out;
+    out.result = encipher::convert(lines, next);
+    out.backup = install(path, testFileContent(out.result));
+    out.path = fsys::displayName(path);
+    working = std::move(next);
+    return out;
+}
+
+} // namespace ortavia::testing::authoring

@@ -1,0 +1,319 @@
+// Question authoring: Aiken, GIFT and the plain format imported with ortavia-tests, exported back
+// and imported again; the refusals with their lines; installing as test N from the command line and
+// from the encipher window; the answers a question lacks hidden on the test screen.
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSpinBox>
+#include <QTimer>
+
+#include "store/codepage.h"
+#include "store/error.h"
+#include "store/textfile.h"
+#include "support/harness.h"
+#include "testing/authoring.h"
+#include "ui/answer_button.h"
+
+using namespace ortavia;
+using namespace ortavia::testsupport;
+namespace au = testing::authoring;
+
+namespace {
+
+using Run = ToolRun;
+
+Run tool(const QStringList& args) {
+    return runTool(args);
+}
+
+std::string cp8(const char* utf8) {
+    return cp::fromUtf8(utf8).value();
+}
+
+// The test every format below describes: Kazakh and Russian text, two to five answers, GIFT's
+// special characters in the text.
+std::vector<au::Item> expectedItems() {
+    return {{cp8("Қазақстанның астанасы қай қала?"), {cp8("Астана"), cp8("Алматы"), cp8("Шымкент")}, 0, 0},
+            {cp8("Сколько будет 2 + 2 = ?"), {"3", "4", "5", cp8("22"), cp8("ни одно")}, 1, 0},
+            {cp8("Формула {F}: сила ~ масса"), {cp8("ma"), cp8("mv: импульс")}, 0, 0},
+            {cp8("Өлшем бірлігі: Ньютон"), {cp8("кг"), cp8("м/с"), cp8("Н")}, 2, 0}};
+}
+
+const char* const kPlain = "Қазақстанның астанасы қай қала?\r\n"
+                           "A) Астана*\r\nB) Алматы\r\nC) Шымкент\r\n********\r\n"
+                           "Сколько будет 2 + 2 = ?\r\n"
+                           "A) 3\r\nB) 4*\r\nC) 5\r\nD) 22\r\nE) ни одно\r\n\r\n"
+                           "Формула {F}: сила ~ масса\r\nA) ma *\r\nB) mv: импульс\r\n"
+                           "Өлшем бірлігі: Ньютон\r\nA) кг\r\nB) м/с\r\nC) Н*\r\n";
+
+const char* const kAiken = "Қазақстанның астанасы\nқай қала?\n"
+                           "A. Астана\nB. Алматы\nC. Шымкент\nANSWER: A\n\n"
+                           "Сколько будет 2 + 2 = ?\nA) 3\nB) 4\nC) 5\nD) 22\nE) ни одно\nANSWER: B\n\n"
+                           "Формула {F}: сила ~ масса\nA. ma\nB. mv: импульс\nANSWER: A\n\n"
+                           "Өлшем бірлігі: Ньютон\nA. кг\nB. м/с\nC. Н\nANSWER: C\n";
+
+const char* const kGift = "// Физика\n$CATEGORY: $course$/Физика\n\n"
+                          "::Астана::Қазақстанның астанасы қай қала? {\n=Астана\n~Алматы\n~Шымкент\n}\n\n"
+                          "Сколько будет 2 + 2 \\= ? {~3 =4#Верно ~5 ~22 ~ни одно}\n\n"
+                          "Формула \\{F\\}\\: сила \\~ масса {\n=ma\n~mv\\: импульс\n}\n\n"
+                          "[html]Өлшем бірлігі: Ньютон {~кг ~м/с =Н}\n";
+
+} // namespace
+
+class AuthoringTest : public QObject {
+    Q_OBJECT
+
+    static void roundTrip(const QByteArray& source, const QString& format) {
+        CourseFolder folder(Contents::Nothing);
+        folder.write(QStringLiteral("source.txt"), source);
+        const Run first =
+            tool({QStringLiteral("import"), QStringLiteral("source.txt"), QStringLiteral("a.ini")});
+        QVERIFY2(first.status == 0, qPrintable(first.err));
+        QVERIFY2(first.err.contains(QStringLiteral("Формат: ") + format), qPrintable(first.err));
+        QCOMPARE(au::itemsOf("\\a.ini"), expectedItems());
+        // Every export imports again to the same test file, byte for byte.
+        for (const QString& to : {QStringLiteral("plain"), QStringLiteral("aiken"), QStringLiteral("gift")}) {
+            const QString out = QStringLiteral("out.") + to;
+            const Run exported = tool(
+                {QStringLiteral("export"), QStringLiteral("a.ini"), out, QStringLiteral("--format"), to});
+            QVERIFY2(exported.status == 0, qPrintable(exported.err));
+            const Run again = tool({QStringLiteral("import"), out, QStringLiteral("b.ini")});
+            QVERIFY2(again.status == 0, qPrintable(again.err + folder.read(out)));
+            QVERIFY2(again.err.contains(QStringLiteral("Формат: ") + to), qPrintable(again.err));
+            QCOMPARE(folder.read(QStringLiteral("b.ini")), folder.read(QStringLiteral("a.ini")));
+        }
+    }
+
+    // Imports the source over an existing output: refused with each line, the output untouched.
+    static void refused(const QByteArray& source, const QString& format, const QList<int>& lines) {
+        CourseFolder folder(Contents::Nothing);
+        folder.write(QStringLiteral("source.txt"), source);
+        folder.write(QStringLiteral("out.ini"), "previous");
+        const Run r = tool({QStringLiteral("import"), QStringLiteral("source.txt"), QStringLiteral("out.ini"),
+                            QStringLiteral("--format"), format});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("ничего не записано")), qPrintable(r.err));
+        QStringList found;
+        for (const QString& l : r.err.split(QLatin1Char('\n')))
+            if (l.startsWith(QStringLiteral("строка ")))
+                found << l.section(QLatin1Char(':'), 0, 0);
+        QStringList want;
+        for (int l : lines)
+            want << QStringLiteral("строка %1").arg(l);
+        QCOMPARE(found, want);
+        QCOMPARE(folder.read(QStringLiteral("out.ini")), QByteArray("previous"));
+    }
+
+private slots:
+    void cleanup() { ui::dialogs::resetTestState(); }
+
+    void roundTrips_data() {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("plain UTF-8") << QByteArray(kPlain) << QStringLiteral("plain");
+        QTest::newRow("plain code page") << QByteArray::fromStdString(cp8(kPlain)) << QStringLiteral("plain");
+        QTest::newRow("aiken UTF-8 with mark")
+            << "\xEF\xBB\xBF" + QByteArray(kAiken) << QStringLiteral("aiken");
+        QTest::newRow("gift UTF-8") << QByteArray(kGift) << QStringLiteral("gift");
+    }
+    void roundTrips() {
+        QVERIFY2(QFile::exists(kTool), "ortavia-tests is not built");
+        QFETCH(QByteArray, source);
+        QFETCH(QString, format);
+        roundTrip(source, format);
+    }
+
+    void refusalsNameTheirLines_data() {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QList<int>>("lines");
+        QTest::newRow("plain") << QByteArray("A) early*\n"
+                                             "Q1\nA) a\nC) c*\n"  // out of order: line 4
+                                             "Q2\nA) a\nB) b\n"   // no marker: line 5
+                                             "Q3\nA) a*\nB) b*\n" // two markers: line 8
+                                             "Q4\nA) a*\n"        // one answer: line 11
+                                             "Q5\nA) a\nB) b*\n")
+                               << QStringLiteral("plain") << QList<int>{1, 4, 5, 8, 11};
+        QTest::newRow("aiken") << QByteArray("Q1\nA. a\nB. b\nC. c\nD. d\nE. e\nF. f\nANSWER: A\n\n" // 1
+                                             "Q2\nA. a\nB. b\nANSWER: A, B\n\n"                      // 13
+                                             "Q3\nA. a\nB. b\nANSWER: C\n\n"                         // 18
+                                             "Q4\nA. a\nC. c\nANSWER: A\n\n"                         // 22
+                                             "Q5\nA. a\nB. b\nANSWER: B\n\n"
+                                             "Q6\nA. a\nB. b\n") // no ANSWER: 30
+                               << QStringLiteral("aiken") << QList<int>{1, 13, 18, 22, 30};
+        QTest::newRow("gift") << QByteArray("Numeric {#5:1}\n\n"                  // 1
+                                            "Match {=a -> 1 =b -> 2 =c -> 3}\n\n" // 3
+                                            "Short {=x =y}\n\n"                   // 5
+                                            "Truth {T}\n\n"                       // 7
+                                            "Several {=a =b ~c}\n\n"              // 9
+                                            "Six {=1 ~2 ~3 ~4 ~5 ~6}\n\n"         // 11
+                                            "Partial {=a ~%50%b ~c}\n\n"          // 13
+                                            "Essay {}\n\n"                        // 15
+                                            "Good {=a ~b}\n\n"
+                                            "// comment\nNo answers at all\n\n" // 20
+                                            "Empty answer {=a ~}\n")            // 22
+                              << QStringLiteral("gift") << QList<int>{1, 3, 5, 7, 9, 11, 13, 15, 20, 22};
+    }
+    void refusalsNameTheirLines() {
+        QFETCH(QByteArray, source);
+        QFETCH(QString, format);
+        QFETCH(QList<int>, lines);
+        refused(source, format, lines);
+    }
+
+    void encodingRefusals() {
+        CourseFolder folder(Contents::Nothing);
+        folder.write(QStringLiteral("out.ini"), "previous");
+        folder.write(QStringLiteral("star.txt"), QByteArray("Q1\nA. a\nB. Ш ✓ b\nANSWER: A\n"));
+        Run r = tool({QStringLiteral("import"), QStringLiteral("star.txt"), QStringLiteral("out.ini")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("Строка 3, позиция 6")), qPrintable(r.err));
+        QVERIFY(r.err.contains(QStringLiteral("U+2713")));
+        // UTF-16 without its mark: NUL bytes.
+        QByteArray u16;
+        for (char c : QByteArray("Q\n{=a ~b}\n"))
+            u16.append(c).append('\0');
+        folder.write(QStringLiteral("u16.txt"), u16);
+        r = tool({QStringLiteral("import"), QStringLiteral("u16.txt"), QStringLiteral("out.ini")});
+        QCOMPARE(r.status, 1);
+        QVERIFY2(r.err.contains(QStringLiteral("Строка 1 содержит нулевые байты")), qPrintable(r.err));
+        QCOMPARE(folder.read(QStringLiteral("out.ini")), QByteArray("previous"));
+        // UTF-16 with its mark is read.
+        QByteArray marked("\xFF\xFE");
+        for (QChar c : QStringLiteral("Сұрақ?\r\n{=иә ~жоқ}\r\n"))
+            marked.append(char(c.unicode() & 0xFF)).append(char(c.unicode() >> 8));
+        folder.write(QStringLiteral("marked.txt"), marked);
+        r = tool({QStringLiteral("import"), QStringLiteral("marked.txt"), QStringLiteral("out.ini")});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        const std::vector<au::Item> items = au::itemsOf("\\out.ini");
+        QCOMPARE(items.size(), size_t(1));
+        QCOMPARE(items[0].answers[1], cp8("жоқ"));
+    }
+
+    void badCalls() {
+        CourseFolder folder(Contents::Nothing);
+        folder.write(QStringLiteral("s.txt"), kGift);
+        for (const QStringList& args :
+             {QStringList{QStringLiteral("import"), QStringLiteral("s.txt")},
+              QStringList{QStringLiteral("import"), QStringLiteral("s.txt"), QStringLiteral("o.ini"),
+                          QStringLiteral("--format"), QStringLiteral("xml")},
+              QStringList{QStringLiteral("export"), QStringLiteral("o.ini"), QStringLiteral("o.txt")},
+              QStringList{QStringLiteral("install"), QStringLiteral("s.txt"), QStringLiteral("11")},
+              QStringList{QStringLiteral("install"), QStringLiteral("s.txt"), QStringLiteral("1"),
+                          QStringLiteral("--cours"), QStringLiteral(".")}}) {
+            const Run r = tool(args);
+            QVERIFY2(r.status == 2, qPrintable(args.join(QLatin1Char(' '))));
+            QVERIFY(!folder.exists(QStringLiteral("o.ini")));
+        }
+        const Run help = tool({QStringLiteral("--help")});
+        QVERIFY(help.out.contains(QStringLiteral("ortavia-tests import")));
+        QVERIFY(help.out.contains(QStringLiteral("строже")));
+    }
+
+    void installFromTheCommandLine() {
+        CourseFolder course;
+        course.write(QStringLiteral("q.gift"), kGift);
+        const QByteArray previous = course.read(QStringLiteral("data/tests/test3.ini"));
+        QVERIFY(!previous.isEmpty());
+        const Run r = tool({QStringLiteral("install"), course.file(QStringLiteral("q.gift")),
+                            QStringLiteral("3"), QStringLiteral("--course"), course.path()});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains(QStringLiteral("test3.ini.bak")));
+        QCOMPARE(course.read(QStringLiteral("data/tests/test3.ini.bak")), previous);
+        QCOMPARE(au::itemsOf("\\data\\tests\\test3.ini"), expectedItems());
+        // Not a course folder: refused.
+        const Run bad =
+            tool({QStringLiteral("install"), course.file(QStringLiteral("q.gift")), QStringLiteral("3"),
+                  QStringLiteral("--course"), course.file(QStringLiteral("data"))});
+        QCOMPARE(bad.status, 1);
+        QVERIFY2(bad.err.contains(QStringLiteral("нет папки data/tests")), qPrintable(bad.err));
+    }
+
+    // The window converts a plain source and puts it in place as test N of the course it was
+    // opened in; the previous file is kept beside it.
+    void windowInstallsIntoTheCourse() {
+        CourseFolder course;
+        course.write(QStringLiteral("sources/q.txt"), kPlain);
+        const QByteArray previous = course.read(QStringLiteral("data/tests/test7.ini"));
+        Running run;
+        run.signInAdmin();
+        ui::TForm2* tool = run.program.form2.get();
+        bool ran = false;
+        QTimer::singleShot(0, tool, [&] {
+            ran = true;
+            auto* install = ui::findComponentAs<QCheckBox>(tool, QStringLiteral("CheckBox1"));
+            auto* number = ui::findComponentAs<QSpinBox>(tool, QStringLiteral("SpinEdit1"));
+            QVERIFY(install && number);
+            QVERIFY(!number->isEnabled());
+            install->setChecked(true);
+            QVERIFY(number->isEnabled());
+            number->setValue(7);
+            ui::dialogs::answerNextOpenFile(course.file(QStringLiteral("sources/q.txt")));
+            QTest::mouseClick(ui::findComponentAs<QLineEdit>(tool, QStringLiteral("Edit10")), Qt::LeftButton);
+            ui::findComponentAs<QPushButton>(tool, QStringLiteral("Button1"))->click();
+            QCOMPARE(boxCount(), 1);
+            QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Information);
+            QVERIFY2(lastBoxText().contains(course.file(QStringLiteral("data/tests/test7.ini"))),
+                     qPrintable(lastBoxText()));
+            QVERIFY2(lastBoxText().contains(QStringLiteral("test7.ini.bak")), qPrintable(lastBoxText()));
+            ui::findComponentAs<QPushButton>(tool, QStringLiteral("Button2"))->click();
+        });
+        run.trigger("nred");
+        QVERIFY(ran);
+        QCOMPARE(course.read(QStringLiteral("data/tests/test7.ini.bak")), previous);
+        QVERIFY(!course.exists(QStringLiteral("sources/Test7.ini")));
+        // The encipher rules: answers with their prefixes, the marked one ending in a blank.
+        encipherCheck(course);
+    }
+
+    // The answers a question lacks are neither shown nor lettered on the test screen.
+    void emptyAnswersAreHidden() {
+        CourseFolder course;
+        const std::vector<au::Item> items = expectedItems();
+        au::install(course.file(QStringLiteral("data/tests/test1.ini")).toStdString(),
+                    au::testFileContent(items));
+        Running run;
+        run.registerUser(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+        run.signIn(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+        ui::dialogs::resetTestState();
+        run.trigger("test1");
+        QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3"));
+        // 1: the answer and its letter shown, 0: both hidden, -1: one without the other.
+        const auto shown = [&](int k) -> int {
+            auto* button = run.control<ui::AnswerButton>(qPrintable(QStringLiteral("RadioButton%1").arg(k)));
+            int letters = 0;
+            bool letter = false;
+            for (QLabel* l : button->parentWidget()->findChildren<QLabel*>())
+                if (l->buddy() == button && l->text() == QString(QLatin1Char(char('A' + k - 1)))) {
+                    ++letters;
+                    letter = l->isVisibleTo(run.main());
+                }
+            if (letters != 1 || button->isVisibleTo(run.main()) != letter)
+                return -1;
+            return letter ? 1 : 0;
+        };
+        QList<int> first;
+        for (int k = 1; k <= 5; ++k)
+            first << shown(k);
+        QCOMPARE(first, (QList<int>{1, 1, 1, 0, 0}));
+        run.answer(1);
+        for (int k = 1; k <= 5; ++k)
+            QVERIFY2(shown(k) == 1, qPrintable(QString::number(k))); // five answers: all shown again
+        run.answer(2);
+        QCOMPARE((QList<int>{shown(1), shown(2), shown(3)}), (QList<int>{1, 1, 0}));
+    }
+
+private:
+    static void encipherCheck(const CourseFolder& course) {
+        testing::encipher::TestFile f;
+        QVERIFY(QDir::setCurrent(course.path()));
+        QVERIFY(testing::encipher::checkFile("\\data\\tests\\test7.ini", &f).empty());
+        QCOMPARE(f.count, 4);
+        QCOMPARE(f.questions[0].answers[0], cp8("A) Астана "));
+        QCOMPARE(f.questions[3].text, cp8("Өлшем бірлігі: Ньютон"));
+    }
+};
+
+ORTAVIA_TEST_MAIN(AuthoringTest)
+#include "test_authoring.moc"
