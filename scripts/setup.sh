@@ -6,10 +6,12 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build}
 shift || true
 
-# The build and the program; a display for looking at it; PDF reading for the report tests; the
+# The build and the program (charts and XLSX of the teacher's results among its libraries); a
+# display for looking at it; PDF reading for the report tests, unzip for reading XLSX back; the
 # Debian package and its checks (cpack needs dpkg-dev and file); clang for the fuzz targets and the
 # formatting check of CI.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev
+          qt6-charts-dev libxlsxwriter-dev unzip
           libgl-dev fonts-paratype qt6-translations-l10n xvfb xauth poppler-utils
           dpkg-dev file desktop-file-utils appstream lintian
           clang libclang-rt-14-dev clang-format)

@@ -199,8 +199,9 @@ private slots:
         QVERIFY(!field("Maintainer").isEmpty());
         QVERIFY(!field("Description").isEmpty());
         const QStringList depends = field("Depends").split(QStringLiteral(", "));
-        for (const char* need : {"fonts-paratype", "qt6-translations-l10n", "qt6-qpa-plugins", "libqt6svg6",
-                                 "libqt6webenginewidgets6", "libqt6widgets6", "libqt6printsupport6"}) {
+        for (const char* need :
+             {"fonts-paratype", "qt6-translations-l10n", "qt6-qpa-plugins", "libqt6svg6", "libqt6charts6",
+              "libxlsxwriter4", "libqt6webenginewidgets6", "libqt6widgets6", "libqt6printsupport6"}) {
             bool found = false;
             for (const QString& d : depends)
                 found = found || d == QLatin1String(need) ||

@@ -161,7 +161,7 @@ private slots:
         QStringList items;
         for (QAction* a : running.action("notch")->menu()->actions())
             items << a->objectName();
-        QCOMPARE(items, QStringList({"N30", "N40"}));
+        QCOMPARE(items, QStringList({"N30", "N40", "NSvod", "NStat"}));
         QCOMPARE(running.action("N40")->text(), QStringLiteral("Отчет по пользователю"));
         QVERIFY(!running.action("notch")->isVisible());
         running.signInAdmin();

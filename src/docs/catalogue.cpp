@@ -121,6 +121,8 @@ static const MenuEntry kEntries[] = {
     {"notch", "Есеп", "Nadm", false, Action::Submenu, nullptr},
     {"N30", "Отчет по проведению тестов", "notch", true, Action::Command, nullptr},
     {"N40", "Отчет по пользователю", "notch", true, Action::Command, nullptr},
+    {"NSvod", "Сводная ведомость", "notch", true, Action::Command, nullptr},
+    {"NStat", "Статистика тестов", "notch", true, Action::Command, nullptr},
     {"Ntun", "Настройки администратора", "Nadm", false, Action::Command, nullptr},
     {"nred", "Тестті өзгерту", "Nadm", false, Action::Command, nullptr},
     {"NaFormuAvtorizazii", "Авторизация формаға", nullptr, true, Action::Command, nullptr},

@@ -43,32 +43,26 @@ QString shown(std::string_view codePageText) {
     return QString::fromStdString(cp::toUtf8(codePageText));
 }
 
-// Millimetres on the paper in the coordinates of one painter.
-class PaperMap {
-public:
-    explicit PaperMap(const QPainter& painter) {
-        const QPaintDevice* device = painter.device();
-        perMmX_ = device->logicalDpiX() / 25.4;
-        perMmY_ = device->logicalDpiY() / 25.4;
-        // A paged device puts the painter's origin at the corner of its paint rectangle.
-        if (const auto* paged = dynamic_cast<const QPagedPaintDevice*>(device)) {
-            const QRectF paint = paged->pageLayout().paintRect(QPageLayout::Millimeter);
-            origin_ = QPointF(-paint.left() * perMmX_, -paint.top() * perMmY_);
-        }
-    }
-    QPointF point(MmPoint p) const {
-        return origin_ + QPointF(p.left.value() * perMmX_, p.top.value() * perMmY_);
-    }
-    QRectF rect(MmPoint p, MmSize s) const {
-        return QRectF(point(p), QSizeF(s.width.value() * perMmX_, s.height.value() * perMmY_));
-    }
-
-private:
-    QPointF origin_;
-    double perMmX_ = 1, perMmY_ = 1;
-};
-
 } // namespace
+
+PaperMap::PaperMap(const QPainter& painter) {
+    const QPaintDevice* device = painter.device();
+    perMmX_ = device->logicalDpiX() / 25.4;
+    perMmY_ = device->logicalDpiY() / 25.4;
+    // A paged device puts the painter's origin at the corner of its paint rectangle.
+    if (const auto* paged = dynamic_cast<const QPagedPaintDevice*>(device)) {
+        const QRectF paint = paged->pageLayout().paintRect(QPageLayout::Millimeter);
+        origin_ = QPointF(-paint.left() * perMmX_, -paint.top() * perMmY_);
+    }
+}
+
+QPointF PaperMap::point(MmPoint p) const {
+    return origin_ + QPointF(p.left.value() * perMmX_, p.top.value() * perMmY_);
+}
+
+QRectF PaperMap::rect(MmPoint p, MmSize s) const {
+    return QRectF(point(p), QSizeF(s.width.value() * perMmX_, s.height.value() * perMmY_));
+}
 
 QString testLine(int k, std::string_view value) {
     return QStringLiteral("Тестирование №%1: ").arg(k) + shown(value);

@@ -5,6 +5,8 @@
 // fixed places measured in millimetres from the band's top-left corner. Every length here is held
 // in Millimetres; the page is drawn by paintReportPage on any painter (preview, printer, PDF, image).
 #include <QPageLayout>
+#include <QPointF>
+#include <QRectF>
 #include <QString>
 #include <array>
 #include <compare>
@@ -61,6 +63,21 @@ inline constexpr Millimetres kMargin = 10_mm;
 inline constexpr MmSize kBand{kPaper.width - kMargin * 2, 99.75_mm};
 inline constexpr Millimetres kFontSize = Millimetres::fromPoints(10);
 inline constexpr const char* kFontFamily = "Arial";
+
+// Millimetres on the paper in the coordinates of one painter. On a paged device (a printer, a PDF
+// writer) the painter's origin is where the device's page layout puts it, and a point is placed at
+// its true place on the paper whatever that layout's margins or mode; on any other device the
+// painter's origin is taken as the paper's top-left corner.
+class PaperMap {
+public:
+    explicit PaperMap(const QPainter& painter);
+    QPointF point(MmPoint p) const;
+    QRectF rect(MmPoint p, MmSize s) const;
+
+private:
+    QPointF origin_;
+    double perMmX_ = 1, perMmY_ = 1;
+};
 
 // What the report prints: the captions of its filled labels, as shown (UTF-16).
 struct UserReport {

@@ -1,6 +1,8 @@
 // ortavia-tests: the test files of the course from the command line, built from the same core as
 // the program: the conversion of the test encipher tool, the check of a test file as the test run
-// reads it, and a readable view of its questions.
+// reads it, and a readable view of its questions; a new course folder; the class table and the
+// test journal exported as CSV or XLSX.
+#include <QString>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,9 +16,14 @@
 #include <unistd.h>
 #include <vector>
 
+#include "accounts/accounts.h"
+#include "reports/class_table.h"
+#include "reports/journal_stats.h"
+#include "reports/table_export.h"
 #include "store/codepage.h"
 #include "store/error.h"
 #include "store/fsys.h"
+#include "store/textfile.h"
 #include "testing/encipher.h"
 
 namespace {
@@ -41,6 +48,13 @@ constexpr std::string_view kUsageText =
     "  ortavia-tests init ПАПКА\n"
     "      создаёт новую папку курса из шаблона (документы, тесты, настройки по умолчанию, тексты\n"
     "      титульного листа); существующая папка должна быть пустой, иначе в неё ничего не пишется.\n"
+    "  ortavia-tests grades ПАПКА_КУРСА ФАЙЛ.csv|ФАЙЛ.xlsx\n"
+    "      записывает сводную ведомость: каждый студент списка users с десятью оценками, как они\n"
+    "      записаны в users.ini, и числом сданных тестов; записи с ошибкой называются (код 1).\n"
+    "  ortavia-tests journal ПАПКА_КУРСА ФАЙЛ.csv|ФАЙЛ.xlsx\n"
+    "      записывает журнал тестов (файл из настроек администратора) пятью столбцами: имя, время,\n"
+    "      дата, тест, оценка; строки не из пяти полей пропускаются и считаются (код 1).\n"
+    "      Формат — по расширению: .csv (UTF-8 с меткой BOM, поля через «;») или .xlsx.\n"
     "  ortavia-tests --version\n"
     "      показывает версию.\n"
     "Код выхода: 0 — успех, 1 — ошибка или неисправный файл, 2 — неверный вызов.\n";
@@ -350,6 +364,82 @@ int initCommand(const char* folderArg) {
     return kOk;
 }
 
+// --- The teacher's results: the class table and the journal as CSV or XLSX ------------------
+
+// Where an export goes, fixed before the course folder becomes the current directory; a name that
+// names no known format is a wrong call.
+struct ExportTarget {
+    QString path;
+    bool known = false;
+};
+
+ExportTarget exportTarget(const char* outArg) {
+    const fs::path out = fs::absolute(fs::path(outArg));
+    ExportTarget t{QString::fromStdString(out.string())};
+    t.known = *outArg != '\0' && reports::formatOf(t.path).has_value();
+    if (!t.known)
+        std::cerr << "ortavia-tests: формат выбирается по расширению файла: .csv или .xlsx, а не \"" << outArg
+                  << "\".\n";
+    return t;
+}
+
+// Makes the course folder the current directory; it must hold the administrator settings.
+void enterCourse(const char* courseArg) {
+    if (*courseArg == '\0')
+        throw Error("папка курса не указана.");
+    std::error_code ec;
+    fs::current_path(fs::path(courseArg), ec);
+    if (ec)
+        throw Error("нет папки курса \"" + std::string(courseArg) + "\": " + ec.message() + ".");
+    if (!fsys::exists(accounts::kSettingsFile))
+        throw Error("\"" + std::string(courseArg) + "\" — не папка курса: в ней нет data/info/tumb.db.");
+}
+
+int gradesCommand(const char* courseArg, const char* outArg) {
+    const ExportTarget target = exportTarget(outArg);
+    if (!target.known)
+        return kUsage;
+    enterCourse(courseArg);
+    const reports::ClassTable table = reports::readClassTable();
+    reports::exportTable(reports::classTableExport(table), target.path);
+    for (const reports::StudentRow& r : table.rows) {
+        if (!r.recorded)
+            std::cerr << "замечание: у студента «" << cp::toUtf8(r.name) << "» нет записи в users.ini.\n";
+        else if (r.faulty)
+            std::cerr << "ошибка: в записи студента «" << cp::toUtf8(r.name)
+                      << "» оценка отсутствует или не число от 0 до 5 (записана как есть).\n";
+    }
+    std::cout << "Сводная ведомость записана: студентов " << table.rows.size() << ", файл "
+              << target.path.toStdString() << '\n';
+    if (const int faulty = table.faulty()) {
+        std::cerr << "ortavia-tests: записей с ошибкой: " << faulty << ".\n";
+        return kFailed;
+    }
+    return kOk;
+}
+
+int journalCommand(const char* courseArg, const char* outArg) {
+    const ExportTarget target = exportTarget(outArg);
+    if (!target.known)
+        return kUsage;
+    enterCourse(courseArg);
+    const std::vector<std::string> lines = textfile::readLines(accounts::kSettingsFile);
+    const std::string journal =
+        accounts::parseSettings(lines.empty() ? std::string() : lines.front()).journal;
+    const std::optional<std::string> content = reports::readJournalContent(journal);
+    if (!content)
+        throw Error("журнала тестов \"" + fsys::displayName(journal) + "\" ещё нет: тестов не было.");
+    reports::JournalScan scan;
+    reports::exportTable(reports::journalExport(*content, &scan), target.path);
+    std::cout << "Журнал записан: строк " << scan.read << ", файл " << target.path.toStdString() << '\n';
+    if (scan.skipped) {
+        std::cerr << "ortavia-tests: пропущено строк, которые не состоят из пяти полей через « | »: "
+                  << scan.skipped << ".\n";
+        return kFailed;
+    }
+    return kOk;
+}
+
 int usage() {
     std::cerr << kUsageText;
     return kUsage;
@@ -373,7 +463,12 @@ int run(int argc, char** argv) {
         return versionCommand();
     if (command == "init" && argc == 3)
         return initCommand(argv[2]);
-    if (command == "encipher" || command == "check" || command == "show" || command == "init")
+    if (command == "grades" && argc == 4)
+        return gradesCommand(argv[2], argv[3]);
+    if (command == "journal" && argc == 4)
+        return journalCommand(argv[2], argv[3]);
+    if (command == "encipher" || command == "check" || command == "show" || command == "init" ||
+        command == "grades" || command == "journal")
         std::cerr << "ortavia-tests: неверное число аргументов команды " << command << ".\n";
     else
         std::cerr << "ortavia-tests: неизвестная команда \"" << command << "\".\n";

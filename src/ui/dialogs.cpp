@@ -118,4 +118,12 @@ void resetTestState() {
     state().lastFolder.clear();
 }
 
+void guarded(QWidget* window, const std::function<void()>& handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        error(window, QString::fromUtf8(e.what()));
+    }
+}
+
 } // namespace ortavia::ui::dialogs

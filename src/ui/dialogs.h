@@ -4,6 +4,7 @@
 // takes the next of the answers given beforehand, once (or its default button when none is left).
 #include <QList>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -24,6 +25,10 @@ void error(QWidget* parent, const QString& text);       // caption "Error", OK
 void information(QWidget* parent, const QString& text); // caption "Information", OK
 // Warning box with OK and Cancel, the given one the default; Escape and the close box count as Cancel.
 Answer warningOkCancel(QWidget* parent, const QString& text, Answer defaultAnswer = Answer::Ok);
+
+// Runs a handler of a window as an event would: an error ends it and its text is shown in an
+// error box over the window.
+void guarded(QWidget* window, const std::function<void()>& handler);
 
 // The open-file dialog: the chosen file's full path, or an empty text when cancelled. Like the
 // platform's dialog, choosing a file moves the current directory to that file's folder.

@@ -67,7 +67,8 @@ QIcon menuIcon(const docs::MenuEntry& entry) {
         picture = parent == "N0" ? "lecture" : parent == "nlab" ? "lab" : parent == "N21" ? "help" : "page";
         break;
     case docs::Action::Command:
-        if (std::strcmp(entry.name, "Ni") == 0 || std::strcmp(entry.name, "N40") == 0)
+        if (std::strcmp(entry.name, "Ni") == 0 || std::strcmp(entry.name, "N40") == 0 ||
+            std::strcmp(entry.name, "NSvod") == 0 || std::strcmp(entry.name, "NStat") == 0)
             picture = "grades";
         else if (std::strcmp(entry.name, "N30") == 0)
             picture = "journal";

@@ -457,6 +457,8 @@ void TForm1::bindCommand(QAction* a, const char* name) {
         {"Ni", &TForm1::NiClick},
         {"N30", &TForm1::N30Click},
         {"N40", &TForm1::N40Click},
+        {"NSvod", &TForm1::NSvodClick},
+        {"NStat", &TForm1::NStatClick},
         {"Ntun", &TForm1::NtunClick},
         {"nred", &TForm1::nredClick},
         {"NaFormuAvtorizazii", &TForm1::NaFormuAvtorizaziiClick},

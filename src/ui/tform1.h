@@ -92,6 +92,8 @@ public:
     void SpeedButton4Click();
     void N30Click();
     void N40Click();
+    void NSvodClick(); // the class overview (reports/class_overview_form.cpp)
+    void NStatClick(); // the test statistics (reports/statistics_form.cpp)
     void N26Click();
     void N15Click();
     void testClick(const QString& testName); // test1Click ... test10Click

@@ -1,0 +1,97 @@
+#pragma once
+// The test journal as data: its lines split into their five fields (name | time | date | test |
+// grade), the journal as an exported table, and the statistics of the class: per test the
+// distribution of the stored grades, the pass rate and the number of students who took it; from
+// the journal the attempts per day and the mean grade per test over all attempts. A line that is
+// not five " | "-separated fields is skipped and counted, never guessed at.
+#include <QDate>
+#include <QString>
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reports/class_table.h"
+#include "reports/table_export.h"
+
+namespace ortavia::reports {
+
+struct JournalEntry {
+    std::string_view name, time, date, test, grade;
+};
+
+struct JournalScan {
+    std::size_t read = 0;    // lines of five fields
+    std::size_t skipped = 0; // other lines, blank ones included
+};
+
+// The five fields of one line, or nullopt when it is not five fields joined by " | ".
+std::optional<JournalEntry> splitJournalLine(std::string_view line);
+
+// Every line of a journal's content (lines ended by CR LF, LF or CR) handed to visit when it is
+// five fields; the others counted.
+template <typename Visit> JournalScan scanJournal(std::string_view content, Visit&& visit) {
+    JournalScan scan;
+    std::size_t pos = 0;
+    const std::size_t n = content.size();
+    while (pos < n) {
+        std::size_t end = pos;
+        while (end < n && content[end] != '\n' && content[end] != '\r')
+            ++end;
+        if (const std::optional<JournalEntry> e = splitJournalLine(content.substr(pos, end - pos))) {
+            ++scan.read;
+            visit(*e);
+        } else {
+            ++scan.skipped;
+        }
+        pos = end < n && content[end] == '\r' && end + 1 < n && content[end + 1] == '\n' ? end + 2 : end + 1;
+    }
+    return scan;
+}
+
+// The content of the journal file named in the administrator settings (a name relative to the
+// current directory), or nullopt when there is no such file yet. Throws Error (Russian) when a
+// folder or pipe stands in its place or it cannot be read.
+std::optional<std::string> readJournalContent(std::string_view journalName);
+
+// The journal as a table with its five fields as columns, the grade as a number.
+Table journalExport(std::string_view content, JournalScan* scan = nullptr);
+
+// The test number 1 ... 12 of a journal's test field ("test3"), or 0.
+int journalTestNumber(std::string_view test);
+
+// A journal date as the system's short date format wrote it (or a few common forms), or an
+// invalid date.
+QDate journalDateOf(std::string_view date);
+
+struct TestStatistics {
+    std::array<int, 6> byGrade{};           // students whose stored grade is 0 ... 5
+    int other = 0;                          // recorded students whose grade is missing or out of that range
+    int took() const;                       // a stored grade of 1 to 5
+    int passed() const;                     // a stored grade of 3 to 5
+    std::optional<double> passRate() const; // passed / took
+    long long attempts = 0;                 // journal lines of this test
+    long long gradeSum = 0, graded = 0;     // over the attempts whose grade is a number
+    std::optional<double> meanGrade() const;
+};
+
+struct DayAttempts {
+    QDate date;   // invalid when the journal's date could not be read
+    QString text; // the date as the journal wrote it
+    long long attempts = 0;
+};
+
+struct Statistics {
+    int students = 0; // recorded students of the class
+    std::array<TestStatistics, kOverviewTests> tests;
+    std::vector<DayAttempts> days; // in date order, unreadable dates last in journal order
+    JournalScan journal;
+    bool journalFound = false;
+    long long otherAttempts = 0; // journal lines of a test outside 1 ... 10
+};
+
+void addClassStatistics(Statistics& statistics, const ClassTable& table);
+void addJournalStatistics(Statistics& statistics, std::string_view content);
+
+} // namespace ortavia::reports

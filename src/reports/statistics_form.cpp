@@ -1,0 +1,229 @@
+#include "reports/statistics_form.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSet>
+#include <QChart>
+#include <QChartView>
+#include <QDateTimeAxis>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineSeries>
+#include <QLocale>
+#include <QPushButton>
+#include <QScatterSeries>
+#include <QSplitter>
+#include <QStackedBarSeries>
+#include <QTableWidget>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include "ui/tform1.h"
+
+namespace ortavia::ui {
+namespace {
+
+const QColor kGradeColours[] = {QColor(0xC6, 0x28, 0x28), QColor(0xEF, 0x6C, 0x00), QColor(0xF9, 0xA8, 0x25),
+                                QColor(0x7C, 0xB3, 0x42), QColor(0x2E, 0x7D, 0x32)};
+
+QString percent(std::optional<double> share) {
+    return share ? QLocale(QLocale::Russian).toString(*share * 100, 'f', 0) + QStringLiteral(" %")
+                 : QStringLiteral("—");
+}
+
+QString mean(std::optional<double> value) {
+    return value ? QLocale(QLocale::Russian).toString(*value, 'f', 2) : QStringLiteral("—");
+}
+
+QChartView* makeChartView(QWidget* parent, const char* name) {
+    auto* view = new QChartView(new QChart, parent);
+    view->setObjectName(QString::fromLatin1(name));
+    view->setRenderHint(QPainter::Antialiasing);
+    view->setMinimumHeight(220);
+    return view;
+}
+
+} // namespace
+
+TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("FormStat"));
+    setWindowTitle(QStringLiteral("Статистика тестов"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
+    setSizeGripEnabled(true);
+
+    LabelStat = new QLabel(this);
+    LabelStat->setObjectName(QStringLiteral("LabelStat"));
+    LabelStat->setWordWrap(true);
+
+    GridStat = new QTableWidget(reports::kOverviewTests, 6, this);
+    GridStat->setObjectName(QStringLiteral("GridStat"));
+    GridStat->setAccessibleName(QStringLiteral("Статистика по тестам"));
+    GridStat->setHorizontalHeaderLabels({QStringLiteral("Тест"), QStringLiteral("Сдавали"),
+                                         QStringLiteral("Сдали"), QStringLiteral("Доля сдавших"),
+                                         QStringLiteral("Попыток\n(журнал)"),
+                                         QStringLiteral("Средняя оценка\n(журнал)")});
+    GridStat->verticalHeader()->setVisible(false);
+    GridStat->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridStat->setSelectionBehavior(QAbstractItemView::SelectRows);
+    GridStat->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    ChartGrades = makeChartView(this, "ChartGrades");
+    ChartDays = makeChartView(this, "ChartDays");
+
+    auto* close = new QPushButton(QStringLiteral("Закрыть"), this);
+    close->setObjectName(QStringLiteral("ButtonClose"));
+    connect(close, &QPushButton::clicked, this, &QDialog::close);
+
+    auto* upper = new QHBoxLayout;
+    upper->addWidget(GridStat, 0);
+    upper->addWidget(ChartGrades, 1);
+    auto* foot = new QHBoxLayout;
+    foot->addStretch(1);
+    foot->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(LabelStat);
+    layout->addLayout(upper, 1);
+    layout->addWidget(ChartDays, 1);
+    layout->addLayout(foot);
+    resize(1180, 700);
+}
+
+TestStatistics* TestStatistics::open(QWidget* mainWindow, const std::string& journalName) {
+    auto* window =
+        mainWindow->findChild<TestStatistics*>(QStringLiteral("FormStat"), Qt::FindDirectChildrenOnly);
+    const bool made = !window;
+    if (made) {
+        window = new TestStatistics(mainWindow);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    try {
+        window->reload(journalName);
+    } catch (...) {
+        if (made)
+            delete window;
+        throw;
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+void TestStatistics::reload(const std::string& journalName) {
+    reports::Statistics s;
+    reports::addClassStatistics(s, reports::readClassTable());
+    if (const std::optional<std::string> journal = reports::readJournalContent(journalName))
+        reports::addJournalStatistics(s, *journal);
+    statistics_ = std::move(s);
+
+    QString text = QStringLiteral("Студентов с записью: %1. ").arg(statistics_.students);
+    if (!statistics_.journalFound)
+        text += QStringLiteral("Журнала тестов пока нет: попыток не было.");
+    else {
+        text += QStringLiteral("Журнал: записей %1").arg(statistics_.journal.read);
+        if (statistics_.journal.skipped)
+            text += QStringLiteral(", пропущено строк не из пяти полей: %1").arg(statistics_.journal.skipped);
+        text += QLatin1Char('.');
+    }
+    LabelStat->setText(text);
+    fillTable();
+    fillGradesChart();
+    fillDaysChart();
+}
+
+void TestStatistics::fillTable() {
+    for (int k = 0; k < reports::kOverviewTests; ++k) {
+        const reports::TestStatistics& t = statistics_.tests[static_cast<std::size_t>(k)];
+        const QStringList cells{QStringLiteral("Тест %1").arg(k + 1), QString::number(t.took()),
+                                QString::number(t.passed()),          percent(t.passRate()),
+                                QString::number(t.attempts),          mean(t.meanGrade())};
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+            GridStat->setItem(k, c, item);
+        }
+    }
+}
+
+void TestStatistics::fillGradesChart() {
+    QChart* chart = ChartGrades->chart();
+    chart->removeAllSeries();
+    for (QAbstractAxis* axis : chart->axes())
+        chart->removeAxis(axis);
+    chart->setTitle(QStringLiteral("Оценки класса по тестам (число студентов)"));
+    auto* series = new QStackedBarSeries;
+    int highest = 0;
+    for (int g = 1; g <= 5; ++g) {
+        auto* set = new QBarSet(QStringLiteral("Оценка %1").arg(g));
+        set->setColor(kGradeColours[g - 1]);
+        for (const reports::TestStatistics& t : statistics_.tests)
+            *set << t.byGrade[static_cast<std::size_t>(g)];
+        series->append(set);
+    }
+    for (const reports::TestStatistics& t : statistics_.tests)
+        highest = std::max(highest, t.took());
+    chart->addSeries(series);
+    auto* tests = new QBarCategoryAxis;
+    for (int k = 1; k <= reports::kOverviewTests; ++k)
+        tests->append(QString::number(k));
+    tests->setTitleText(QStringLiteral("Тест"));
+    chart->addAxis(tests, Qt::AlignBottom);
+    series->attachAxis(tests);
+    auto* count = new QValueAxis;
+    count->setRange(0, std::max(1, highest));
+    count->setLabelFormat(QStringLiteral("%d"));
+    count->applyNiceNumbers();
+    chart->addAxis(count, Qt::AlignLeft);
+    series->attachAxis(count);
+    chart->legend()->setAlignment(Qt::AlignRight);
+}
+
+void TestStatistics::fillDaysChart() {
+    QChart* chart = ChartDays->chart();
+    chart->removeAllSeries();
+    for (QAbstractAxis* axis : chart->axes())
+        chart->removeAxis(axis);
+    chart->setTitle(QStringLiteral("Попыток тестов по дням (журнал)"));
+    chart->legend()->hide();
+    auto* line = new QLineSeries;
+    auto* points = new QScatterSeries;
+    points->setMarkerSize(7);
+    long long highest = 0;
+    QDate first, last;
+    for (const reports::DayAttempts& d : statistics_.days) {
+        if (!d.date.isValid())
+            continue;
+        const qreal x = QDateTime(d.date, QTime(12, 0)).toMSecsSinceEpoch();
+        line->append(x, double(d.attempts));
+        points->append(x, double(d.attempts));
+        highest = std::max(highest, d.attempts);
+        if (!first.isValid())
+            first = d.date;
+        last = d.date;
+    }
+    chart->addSeries(line);
+    chart->addSeries(points);
+    points->setColor(line->color());
+    auto* days = new QDateTimeAxis;
+    days->setFormat(QStringLiteral("dd.MM.yyyy"));
+    if (!first.isValid())
+        first = last = QDate::currentDate();
+    days->setRange(QDateTime(first.addDays(-1), QTime(0, 0)), QDateTime(last.addDays(1), QTime(0, 0)));
+    days->setTickCount(static_cast<int>(std::min<qint64>(8, std::max<qint64>(2, first.daysTo(last) + 3))));
+    chart->addAxis(days, Qt::AlignBottom);
+    line->attachAxis(days);
+    points->attachAxis(days);
+    auto* count = new QValueAxis;
+    count->setRange(0, double(std::max<long long>(1, highest)));
+    count->setLabelFormat(QStringLiteral("%d"));
+    count->applyNiceNumbers();
+    chart->addAxis(count, Qt::AlignLeft);
+    line->attachAxis(count);
+    points->attachAxis(count);
+}
+
+void TForm1::NStatClick() {
+    TestStatistics::open(this, journalName());
+}
+
+} // namespace ortavia::ui

@@ -1,0 +1,42 @@
+#pragma once
+// The test statistics window (administrator, "Есеп" → "Статистика тестов"): for each test the
+// distribution of the stored grades over the class (a stacked bar chart), the number of students
+// who took it and the pass rate; from the journal the number of attempts per day (a line chart)
+// and the mean grade of each test over all attempts. Built from the class table and the journal
+// statistics of reports/, each file read once.
+#include <QDialog>
+#include <string>
+
+#include "reports/journal_stats.h"
+
+class QChartView;
+class QLabel;
+class QTableWidget;
+
+namespace ortavia::ui {
+
+class TestStatistics : public QDialog {
+    Q_OBJECT
+public:
+    explicit TestStatistics(QWidget* parent = nullptr);
+
+    // The window of the main window (made on first use, then brought to the front), filled anew
+    // from the course folder and the journal of that name.
+    static TestStatistics* open(QWidget* mainWindow, const std::string& journalName);
+
+    void reload(const std::string& journalName);
+    const reports::Statistics& statistics() const { return statistics_; }
+
+private:
+    void fillTable();
+    void fillGradesChart();
+    void fillDaysChart();
+
+    reports::Statistics statistics_;
+    QLabel* LabelStat = nullptr;
+    QTableWidget* GridStat = nullptr;
+    QChartView* ChartGrades = nullptr;
+    QChartView* ChartDays = nullptr;
+};
+
+} // namespace ortavia::ui
