@@ -74,8 +74,8 @@ QStringList tail(const QStringList& fields) {
 QByteArray handMadeLog() {
     QByteArray log;
     const auto line = [&log](const char* name, const char* test, int q, int chosen, int right) {
-        log += QByteArray::fromStdString(testsupport::cp(name)) + " | 10:00:00 | 08.12.2026 | " + test + " | " +
-               QByteArray::number(q) + " | " + QByteArray::number(chosen) + " | " +
+        log += QByteArray::fromStdString(testsupport::cp(name)) + " | 10:00:00 | 08.12.2026 | " + test +
+               " | " + QByteArray::number(q) + " | " + QByteArray::number(chosen) + " | " +
                QByteArray::number(right) + "\r\n";
     };
     line("Аня", "test1", 1, 2, 1);
