@@ -374,21 +374,26 @@ private slots:
         draw->setValue(10);
         w->findChild<QPushButton*>(QStringLiteral("ButtonSave"))->click();
         QVERIFY(!w->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // closed, it is gone
+        QVERIFY(!admin.main()->findChild<ui::TestOptions*>(QStringLiteral("FormOpt")));
         QCOMPARE(course.read(kOptions), QByteArray("; kept\r\ndraw=10\r\nshuffle_answers=1\r\n"));
         QCOMPARE(testing::readOptions(), (testing::Options{true, 10}));
         // Cancel keeps the file; a bad file is named and shown as all off.
         course.write(kOptions, "shuffle_answers=2\r\n");
         const int boxes = boxCount();
         admin.trigger("NOpt");
-        QCOMPARE(admin.main()->findChild<ui::TestOptions*>(QStringLiteral("FormOpt")), w); // the same window
+        w = admin.main()->findChild<ui::TestOptions*>(QStringLiteral("FormOpt"));
+        QVERIFY(w && w->isVisible());
         QCOMPARE(boxCount(), boxes + 1);
         QVERIFY2(lastBoxText().contains(QStringLiteral("shuffle_answers")), qPrintable(lastBoxText()));
         QVERIFY(!w->findChild<QCheckBox*>(QStringLiteral("CheckShuffle"))->isChecked());
         w->findChild<QSpinBox*>(QStringLiteral("SpinDraw"))->setValue(4);
         w->findChild<QPushButton*>(QStringLiteral("ButtonCancel"))->click();
         QCOMPARE(course.read(kOptions), QByteArray("shuffle_answers=2\r\n"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         // A failed save says so and leaves the file whole.
         admin.trigger("NOpt");
+        w = admin.main()->findChild<ui::TestOptions*>(QStringLiteral("FormOpt"));
         QFile::remove(course.file(kOptions));
         QVERIFY(QDir().mkpath(course.file(kOptions)));
         QVERIFY(!w->save());

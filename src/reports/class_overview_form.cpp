@@ -19,6 +19,7 @@
 #include "reports/report_form.h"
 #include "reports/table_page.h"
 #include "store/codepage.h"
+#include "ui/components.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
 #include "ui/text.h"
@@ -190,11 +191,10 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
     GridSvod->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     GridSvod->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder); // the list's own order
     GridSvod->setSortingEnabled(true);
-    GridSvod->horizontalHeader()->setStretchLastSection(false);
-    GridSvod->setColumnWidth(0, 240);
+    GridSvod->horizontalHeader()->setStretchLastSection(true);
+    GridSvod->setColumnWidth(0, 230);
     for (int c = 1; c <= reports::kOverviewTests; ++c)
-        GridSvod->setColumnWidth(c, 58);
-    GridSvod->setColumnWidth(kPassedColumn, 110);
+        GridSvod->setColumnWidth(c, 56);
 
     LabelSvod = new QLabel(this);
     LabelSvod->setObjectName(QStringLiteral("LabelSvod"));
@@ -243,24 +243,8 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
 ClassOverview::~ClassOverview() = default;
 
 ClassOverview* ClassOverview::open(QWidget* mainWindow) {
-    auto* window =
-        mainWindow->findChild<ClassOverview*>(QStringLiteral("FormSvod"), Qt::FindDirectChildrenOnly);
-    const bool made = !window;
-    if (made) {
-        window = new ClassOverview(mainWindow);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    try {
-        window->reload();
-    } catch (...) {
-        if (made)
-            delete window;
-        throw;
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return openOwnWindow<ClassOverview>(mainWindow, QStringLiteral("FormSvod"),
+                                        [](ClassOverview& w) { w.reload(); });
 }
 
 void ClassOverview::reload() {

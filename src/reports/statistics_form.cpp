@@ -21,6 +21,7 @@
 #include <QValueAxis>
 
 #include "store/codepage.h"
+#include "ui/components.h"
 #include "ui/tform1.h"
 
 namespace ortavia::ui {
@@ -69,6 +70,10 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     GridStat->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridStat->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridStat->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    GridStat->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    GridStat->verticalHeader()->setDefaultSectionSize(24);
+    GridStat->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    GridStat->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     ChartGrades = makeChartView(this, "ChartGrades");
     ChartDays = makeChartView(this, "ChartDays");
@@ -81,7 +86,7 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     TabsStat->setObjectName(QStringLiteral("TabsStat"));
     auto* gradesPage = new QWidget;
     auto* upper = new QHBoxLayout;
-    upper->addWidget(GridStat, 0);
+    upper->addWidget(GridStat, 0, Qt::AlignTop);
     upper->addWidget(ChartGrades, 1);
     auto* gradesLayout = new QVBoxLayout(gradesPage);
     gradesLayout->addWidget(LabelStat);
@@ -131,24 +136,8 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
 }
 
 TestStatistics* TestStatistics::open(QWidget* mainWindow, const std::string& journalName) {
-    auto* window =
-        mainWindow->findChild<TestStatistics*>(QStringLiteral("FormStat"), Qt::FindDirectChildrenOnly);
-    const bool made = !window;
-    if (made) {
-        window = new TestStatistics(mainWindow);
-        window->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    try {
-        window->reload(journalName);
-    } catch (...) {
-        if (made)
-            delete window;
-        throw;
-    }
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return openOwnWindow<TestStatistics>(mainWindow, QStringLiteral("FormStat"),
+                                         [&journalName](TestStatistics& w) { w.reload(journalName); });
 }
 
 void TestStatistics::reload(const std::string& journalName) {
@@ -239,6 +228,13 @@ void TestStatistics::fillTable() {
             GridStat->setItem(k, c, item);
         }
     }
+    // The whole table in view, without scroll bars.
+    GridStat->resizeColumnsToContents();
+    const int frame = 2 * GridStat->frameWidth();
+    GridStat->setFixedSize(GridStat->horizontalHeader()->length() + frame,
+                           GridStat->horizontalHeader()->sizeHint().height() +
+                               GridStat->verticalHeader()->length() + frame);
+    GridStat->setCurrentCell(-1, -1);
 }
 
 void TestStatistics::fillGradesChart() {
@@ -266,7 +262,7 @@ void TestStatistics::fillGradesChart() {
     chart->addAxis(tests, Qt::AlignBottom);
     series->attachAxis(tests);
     auto* count = new QValueAxis;
-    count->setRange(0, std::max(1, highest));
+    count->setRange(0, std::max(1, highest + (highest + 9) / 10));
     count->setLabelFormat(QStringLiteral("%d"));
     count->applyNiceNumbers();
     chart->addAxis(count, Qt::AlignLeft);
@@ -310,7 +306,7 @@ void TestStatistics::fillDaysChart() {
     line->attachAxis(days);
     points->attachAxis(days);
     auto* count = new QValueAxis;
-    count->setRange(0, double(std::max<long long>(1, highest)));
+    count->setRange(0, double(std::max<long long>(1, highest + (highest + 9) / 10)));
     count->setLabelFormat(QStringLiteral("%d"));
     count->applyNiceNumbers();
     chart->addAxis(count, Qt::AlignLeft);

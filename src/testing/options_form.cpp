@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "store/error.h"
+#include "ui/components.h"
 #include "ui/dialogs.h"
 #include "ui/tform1.h"
 
@@ -63,14 +64,8 @@ TestOptions::TestOptions(QWidget* parent) : QDialog(parent) {
 }
 
 TestOptions* TestOptions::open(QWidget* mainWindow) {
-    auto* window = mainWindow->findChild<TestOptions*>(QStringLiteral("FormOpt"), Qt::FindDirectChildrenOnly);
-    if (!window)
-        window = new TestOptions(mainWindow);
-    window->reload();
-    window->show();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return openOwnWindow<TestOptions>(mainWindow, QStringLiteral("FormOpt"),
+                                      [](TestOptions& w) { w.reload(); });
 }
 
 void TestOptions::reload() {

@@ -3,6 +3,7 @@
 // program reaches numbered controls ("RadioButton" + digit) and the commands of the unlock table.
 #include <QObject>
 #include <QString>
+#include <QWidget>
 
 namespace ortavia::ui {
 
@@ -22,5 +23,32 @@ namespace ortavia::ui {
 // in Qt, so the state is kept beside it: a hidden item switched on is usable once it is shown.
 void setItemEnabled(QAction* item, bool enabled);
 bool itemEnabled(const QAction* item);
+
+} // namespace ortavia::ui
+
+namespace ortavia::ui {
+
+// A window of its own of the owner (the main window) of type W and that object name: made on first
+// use (closing deletes it), filled by fill, then shown and brought to the front. When fill throws,
+// a window made for this call is deleted again and the error goes on to the caller.
+template <typename W, typename Fill> W* openOwnWindow(QWidget* owner, const QString& name, Fill&& fill) {
+    W* window = owner->findChild<W*>(name, Qt::FindDirectChildrenOnly);
+    const bool made = !window;
+    if (made) {
+        window = new W(owner);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    try {
+        fill(*window);
+    } catch (...) {
+        if (made)
+            delete window;
+        throw;
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
 
 } // namespace ortavia::ui
