@@ -4,6 +4,10 @@
 // writes them.
 //
 //   ./build/bench/bench_items [log lines] [repetitions]
+//
+// Measured on the 2-core build machine (shared, under load): 1,000,000 lines (66 MB) read, analysed
+// and tabulated in 353-765 ms (median 419 ms), CSV or XLSX written in about 10 ms more; the command
+// "ortavia-tests items" over such a log, process start included, 0.83-0.99 s. Limit: 2 s.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
