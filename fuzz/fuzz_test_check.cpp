@@ -59,7 +59,7 @@ void checkTestFile(std::string_view content) {
 void checkSettingsLine(std::string_view line) {
     namespace accounts = ortavia::accounts;
     const accounts::Settings parsed = accounts::parseSettings(line);
-    if (accounts::settingsRefusal(parsed))
+    if (accounts::settingsRefusal(parsed, {}))
         return;
     std::string written = accounts::settingsLine(parsed);
     // The line is read back as the first line of the file: without its line end.

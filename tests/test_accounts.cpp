@@ -66,14 +66,14 @@ private slots:
             run.click("SpeedButton3");
             for (const char* shown : {"N0", "Nadm", "Ni", "nlab", "Nprak", "Nrk"})
                 QVERIFY2(run.action(shown)->isVisible(), shown);
-            for (const char* hidden : {"notch", "Ntun", "nred", "NaFormuAvtorizazii", "N5", "N26"})
+            for (const char* hidden : {"notch", "Ntun", "nred", "NOpt", "NaFormuAvtorizazii", "N5", "N26"})
                 QVERIFY2(!run.action(hidden)->isVisible(), hidden);
             QVERIFY(run.control<QComboBox>("ComboBox1")->isHidden());
         }
         Running run;
         run.signInAdmin();
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel1"));
-        for (const char* shown : {"N0", "Nadm", "Ni", "notch", "Ntun", "nred", "N30"})
+        for (const char* shown : {"N0", "Nadm", "Ni", "notch", "Ntun", "nred", "NOpt", "N30"})
             QVERIFY2(run.action(shown)->isVisible(), shown);
         QVERIFY(!run.action("NaFormuAvtorizazii")->isVisible());
         QVERIFY(!run.control<QComboBox>("ComboBox1")->isHidden());

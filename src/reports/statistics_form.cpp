@@ -4,6 +4,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QComboBox>
 #include <QDateTimeAxis>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -14,10 +15,12 @@
 #include <QScatterSeries>
 #include <QSplitter>
 #include <QStackedBarSeries>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
+#include "store/codepage.h"
 #include "ui/components.h"
 #include "ui/tform1.h"
 
@@ -79,16 +82,55 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     close->setObjectName(QStringLiteral("ButtonClose"));
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 
+    TabsStat = new QTabWidget(this);
+    TabsStat->setObjectName(QStringLiteral("TabsStat"));
+    auto* gradesPage = new QWidget;
     auto* upper = new QHBoxLayout;
     upper->addWidget(GridStat, 0, Qt::AlignTop);
     upper->addWidget(ChartGrades, 1);
+    auto* gradesLayout = new QVBoxLayout(gradesPage);
+    gradesLayout->addWidget(LabelStat);
+    gradesLayout->addLayout(upper, 1);
+    gradesLayout->addWidget(ChartDays, 1);
+    TabsStat->addTab(gradesPage, QStringLiteral("Оценки и попытки"));
+
+    auto* itemsPage = new QWidget;
+    ComboItems = new QComboBox(itemsPage);
+    ComboItems->setObjectName(QStringLiteral("ComboItems"));
+    ComboItems->setAccessibleName(QStringLiteral("Тест для анализа вопросов"));
+    LabelItems = new QLabel(itemsPage);
+    LabelItems->setObjectName(QStringLiteral("LabelItems"));
+    LabelItems->setWordWrap(true);
+    GridItems = new QTableWidget(0, 10, itemsPage);
+    GridItems->setObjectName(QStringLiteral("GridItems"));
+    GridItems->setAccessibleName(QStringLiteral("Анализ вопросов теста"));
+    GridItems->setHorizontalHeaderLabels(
+        {QStringLiteral("Вопрос"), QStringLiteral("Ответов"), QStringLiteral("Доля\nверных"),
+         QStringLiteral("Дискри-\nминация"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
+         QStringLiteral("D"), QStringLiteral("E"), QStringLiteral("Пересмотреть")});
+    GridItems->verticalHeader()->setVisible(false);
+    GridItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridItems->setSelectionBehavior(QAbstractItemView::SelectRows);
+    GridItems->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    GridItems->horizontalHeader()->setStretchLastSection(true);
+    connect(ComboItems, &QComboBox::currentIndexChanged, this, [this] { fillItems(); });
+    auto* chooser = new QHBoxLayout;
+    auto* testLabel = new QLabel(QStringLiteral("Тест:"), itemsPage);
+    testLabel->setBuddy(ComboItems);
+    chooser->addWidget(testLabel);
+    chooser->addWidget(ComboItems);
+    chooser->addStretch(1);
+    auto* itemsLayout = new QVBoxLayout(itemsPage);
+    itemsLayout->addLayout(chooser);
+    itemsLayout->addWidget(LabelItems);
+    itemsLayout->addWidget(GridItems, 1);
+    TabsStat->addTab(itemsPage, QStringLiteral("Анализ вопросов"));
+
     auto* foot = new QHBoxLayout;
     foot->addStretch(1);
     foot->addWidget(close);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(LabelStat);
-    layout->addLayout(upper, 1);
-    layout->addWidget(ChartDays, 1);
+    layout->addWidget(TabsStat, 1);
     layout->addLayout(foot);
     resize(1180, 700);
 }
@@ -118,6 +160,60 @@ void TestStatistics::reload(const std::string& journalName) {
     fillTable();
     fillGradesChart();
     fillDaysChart();
+
+    const std::optional<std::string> log = reports::readAnswerLog();
+    items_ = log ? reports::analyseItems(*log) : reports::ItemAnalysis{};
+    const QString chosen = ComboItems->currentText();
+    {
+        const QSignalBlocker quiet(ComboItems);
+        ComboItems->clear();
+        for (const reports::TestItems& t : items_.tests)
+            ComboItems->addItem(QString::fromStdString(cp::toUtf8(t.test)));
+        ComboItems->setCurrentIndex(std::max(0, ComboItems->findText(chosen)));
+    }
+    fillItems();
+}
+
+void TestStatistics::fillItems() {
+    GridItems->setRowCount(0);
+    const int index = ComboItems->currentIndex();
+    if (index < 0 || index >= static_cast<int>(items_.tests.size())) {
+        LabelItems->setText(
+            QStringLiteral("Журнала ответов answers.log пока нет или в нём нет ни одного ответа."));
+        return;
+    }
+    const reports::TestItems& test = items_.tests[static_cast<std::size_t>(index)];
+    LabelItems->setText(QStringLiteral("Попыток: %1. Вопросы по возрастанию доли верных ответов; отмечены "
+                                       "вопросы, на которые верно отвечают больше 90 % или меньше 20 %, и "
+                                       "вопросы с отрицательной дискриминацией.")
+                            .arg(test.runs));
+    const QLocale russian(QLocale::Russian);
+    const QColor flagged(0xFF, 0xE0, 0xB2);
+    for (const reports::ItemFigures* item : reports::byShareRight(test)) {
+        const int row = GridItems->rowCount();
+        GridItems->insertRow(row);
+        QStringList why;
+        if (item->tooEasy())
+            why << QStringLiteral("больше 90 % верных");
+        if (item->tooHard())
+            why << QStringLiteral("меньше 20 % верных");
+        if (item->discrimination && *item->discrimination < 0)
+            why << QStringLiteral("отрицательная дискриминация");
+        QStringList cells{
+            QString::number(item->question), QString::number(item->answers), percent(item->shareRight()),
+            item->discrimination ? russian.toString(*item->discrimination, 'f', 2) : QStringLiteral("—")};
+        for (const long long c : item->chosen)
+            cells << QString::number(c);
+        cells << why.join(QStringLiteral(", "));
+        for (int c = 0; c < cells.size(); ++c) {
+            auto* cell = new QTableWidgetItem(cells[c]);
+            cell->setTextAlignment(c == cells.size() - 1 ? Qt::AlignLeft | Qt::AlignVCenter
+                                                         : Qt::AlignCenter);
+            if (!why.isEmpty())
+                cell->setBackground(flagged);
+            GridItems->setItem(row, c, cell);
+        }
+    }
 }
 
 void TestStatistics::fillTable() {

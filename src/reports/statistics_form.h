@@ -3,14 +3,18 @@
 // distribution of the stored grades over the class (a stacked bar chart), the number of students
 // who took it and the pass rate; from the journal the number of attempts per day (a line chart)
 // and the mean grade of each test over all attempts. Built from the class table and the journal
-// statistics of reports/, each file read once.
+// statistics of reports/, each file read once. A second page analyses the questions of each test
+// from the answer log: a table sorted by share right, the questions to review marked.
 #include <QDialog>
 #include <string>
 
+#include "reports/item_analysis.h"
 #include "reports/journal_stats.h"
 
 class QChartView;
+class QComboBox;
 class QLabel;
+class QTabWidget;
 class QTableWidget;
 
 namespace ortavia::ui {
@@ -26,13 +30,20 @@ public:
 
     void reload(const std::string& journalName);
     const reports::Statistics& statistics() const { return statistics_; }
+    const reports::ItemAnalysis& items() const { return items_; }
 
 private:
     void fillTable();
     void fillGradesChart();
     void fillDaysChart();
+    void fillItems(); // the questions of the test chosen in ComboItems
 
     reports::Statistics statistics_;
+    reports::ItemAnalysis items_;
+    QTabWidget* TabsStat = nullptr;
+    QComboBox* ComboItems = nullptr;
+    QLabel* LabelItems = nullptr;
+    QTableWidget* GridItems = nullptr;
     QLabel* LabelStat = nullptr;
     QTableWidget* GridStat = nullptr;
     QChartView* ChartGrades = nullptr;

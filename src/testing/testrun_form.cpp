@@ -10,6 +10,7 @@
 #include "store/error.h"
 #include "store/fsys.h"
 #include "store/textfile.h"
+#include "testing/options.h"
 #include "testing/testing.h"
 #include "ui/answer_button.h"
 #include "ui/components.h"
@@ -42,6 +43,21 @@ void TForm1::Button2Click() {
     }
     // A test that cannot be graded is not started.
     questionCount_ = testing::questionCount(currentTest_);
+    // The teacher's options; a bad options file is named and the run goes on with them off.
+    testing::Options options;
+    try {
+        options = testing::readOptions();
+    } catch (const Error& e) {
+        dialogs::error(this, QString::fromStdString(e.what()) +
+                                 QStringLiteral(" Тест идёт без параметров; сообщите администратору."));
+    }
+    shuffleAnswers_ = options.shuffleAnswers;
+    asked_.clear();
+    if (options.draw > 0) {
+        asked_ = testing::questionsToAsk(questionCount_, options.draw, testing::randomEngine());
+        questionCount_ = static_cast<int>(asked_.size());
+    }
+    answerLogFailed_ = false;
     tag_ = 1;
     right_ = 0;
     QPalette palette = Memo1->palette();
@@ -55,23 +71,55 @@ void TForm1::Button2Click() {
     loadQuestion(1);
 }
 
+int TForm1::fileQuestion(int n) const {
+    return asked_.empty() ? n : asked_[static_cast<std::size_t>(n - 1)];
+}
+
+void TForm1::showAnswer(int place, const QString& text) {
+    auto* button = findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton%1").arg(place));
+    button->setText(text);
+    // An answer the question lacks is stored empty: neither it nor its letter is shown.
+    const bool shown = !text.trimmed().isEmpty();
+    button->setVisible(shown);
+    answerLetters_[static_cast<std::size_t>(place - 1)]->setVisible(shown);
+}
+
 void TForm1::loadQuestion(int n) {
-    Memo1->setPlainText(toQ(testing::question(currentTest_, n)));
+    const int q = fileQuestion(n);
+    Memo1->setPlainText(toQ(testing::question(currentTest_, q)));
+    answerPlaces_ = testing::answerOrder(shuffleAnswers_, testing::randomEngine());
     for (int k = 1; k <= 5; ++k) {
-        auto* button = findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton%1").arg(k));
-        button->setText(toQ(testing::answer(currentTest_, n, k)));
-        // An answer the question lacks is stored empty: neither it nor its letter is shown.
-        const bool shown = !button->text().trimmed().isEmpty();
-        button->setVisible(shown);
-        for (QLabel* letter : button->parentWidget()->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-            if (letter->buddy() == button)
-                letter->setVisible(shown);
+        const QString text =
+            toQ(testing::answer(currentTest_, q, answerPlaces_[static_cast<std::size_t>(k - 1)]));
+        // A shuffled answer's letter prefix would name the wrong place.
+        showAnswer(k, shuffleAnswers_ ? testing::withoutLetterPrefix(text) : text);
     }
     LabelCounter->setText(QStringLiteral("%1 из %2").arg(n).arg(questionCount_));
-    // Each question starts unanswered, with the keyboard on answer A.
+    // Each question starts unanswered, with the keyboard on its first answer.
     auto* first = findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton1"));
     AnswerButton::clearMarks(first->parentWidget());
-    first->setFocus(Qt::OtherFocusReason);
+    for (int k = 1; k <= 5; ++k)
+        if (auto* b = findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton%1").arg(k));
+            b->isVisibleTo(this) || k == 5) {
+            b->setFocus(Qt::OtherFocusReason);
+            break;
+        }
+}
+
+void TForm1::logAnswer(int question, int chosen, bool right) {
+    try {
+        textfile::appendLine(testing::kAnswerLog,
+                             testing::answerLogLine(signedInName_, testing::journalTime(),
+                                                    testing::journalDate(), currentTest_, question, chosen,
+                                                    right));
+    } catch (const Error& e) {
+        // The log is the teacher's analysis; the test goes on without it.
+        if (!answerLogFailed_)
+            dialogs::error(this, QString::fromStdString(e.what()) +
+                                     QStringLiteral(" Ответы этого теста не попадут в журнал ответов; тест "
+                                                    "продолжается."));
+        answerLogFailed_ = true;
+    }
 }
 
 void TForm1::RadioButtonDblClick(int k) {
@@ -82,11 +130,18 @@ void TForm1::RadioButtonDblClick(int k) {
 void TForm1::RadioButton6DblClick() {
     if (!runActive_)
         return;
-    const std::string chosen = clickedAnswer_.substr(clickedAnswer_.size() - 1);
-    if (testing::rightAnswer(currentTest_, tag_) == chosen)
+    // The place clicked names the answer of the file shown there.
+    const int place = clickedAnswer_.empty() ? 0 : clickedAnswer_.back() - '0';
+    const int answer = place >= 1 && place <= 5 ? answerPlaces_[static_cast<std::size_t>(place - 1)] : place;
+    const std::string chosen = std::to_string(answer);
+    const int question = fileQuestion(tag_);
+    const bool right = testing::rightAnswer(currentTest_, question) == chosen;
+    if (right)
         ++right_;
+    logAnswer(question, answer, right);
     ++tag_;
-    questionCount_ = testing::questionCount(currentTest_);
+    if (asked_.empty())
+        questionCount_ = testing::questionCount(currentTest_);
     if (tag_ <= questionCount_) {
         loadQuestion(tag_);
         return;

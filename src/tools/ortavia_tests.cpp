@@ -18,6 +18,7 @@
 
 #include "accounts/accounts.h"
 #include "reports/class_table.h"
+#include "reports/item_analysis.h"
 #include "reports/journal_stats.h"
 #include "reports/table_export.h"
 #include "store/codepage.h"
@@ -26,6 +27,7 @@
 #include "store/textfile.h"
 #include "testing/authoring.h"
 #include "testing/encipher.h"
+#include "testing/options.h"
 
 namespace {
 
@@ -56,6 +58,10 @@ constexpr std::string_view kUsageText =
     "  ortavia-tests journal ПАПКА_КУРСА ФАЙЛ.csv|ФАЙЛ.xlsx\n"
     "      записывает журнал тестов (файл из настроек администратора) пятью столбцами: имя, время,\n"
     "      дата, тест, оценка; строки не из пяти полей пропускаются и считаются (код 1).\n"
+    "  ortavia-tests items ПАПКА_КУРСА ФАЙЛ.csv|ФАЙЛ.xlsx\n"
+    "      записывает анализ вопросов по журналу ответов answers.log: для каждого теста и вопроса\n"
+    "      число ответов, долю верных, индекс дискриминации (доля верных у лучших 27 % попыток\n"
+    "      минус доля у худших 27 %) и сколько раз выбран каждый из ответов A–E.\n"
     "      Формат — по расширению: .csv (UTF-8 с меткой BOM, поля через «;») или .xlsx.\n"
     "  ortavia-tests --version\n"
     "      показывает версию.\n"
@@ -606,6 +612,26 @@ std::optional<int> authoringCommand(std::string_view command, int argc, char** a
     return installCommand(argc, argv);
 }
 
+int itemsCommand(const char* courseArg, const char* outArg) {
+    const ExportTarget target = exportTarget(outArg);
+    if (!target.known)
+        return kUsage;
+    enterCourse(courseArg);
+    const std::optional<std::string> log = reports::readAnswerLog();
+    if (!log)
+        throw Error("журнала ответов " + std::string(testing::kAnswerLog) + " ещё нет: тестов не было.");
+    const reports::ItemAnalysis analysis = reports::analyseItems(*log);
+    reports::exportTable(reports::itemsExport(analysis), target.path);
+    std::cout << "Анализ вопросов записан: тестов " << analysis.tests.size() << ", ответов " << analysis.lines
+              << ", файл " << target.path.toStdString() << '\n';
+    if (analysis.skipped) {
+        std::cerr << "ortavia-tests: пропущено строк, которые не состоят из семи полей через « | »: "
+                  << analysis.skipped << ".\n";
+        return kFailed;
+    }
+    return kOk;
+}
+
 int usage() {
     std::cerr << kUsageText << kAuthoringUsageText;
     return kUsage;
@@ -635,8 +661,10 @@ int run(int argc, char** argv) {
         return gradesCommand(argv[2], argv[3]);
     if (command == "journal" && argc == 4)
         return journalCommand(argv[2], argv[3]);
+    if (command == "items" && argc == 4)
+        return itemsCommand(argv[2], argv[3]);
     if (command == "encipher" || command == "check" || command == "show" || command == "init" ||
-        command == "grades" || command == "journal")
+        command == "grades" || command == "journal" || command == "items")
         std::cerr << "ortavia-tests: неверное число аргументов команды " << command << ".\n";
     else
         std::cerr << "ortavia-tests: неизвестная команда \"" << command << "\".\n";

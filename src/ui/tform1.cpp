@@ -300,6 +300,7 @@ void TForm1::buildTestScreen() {
     panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     look::setBackground(panel5, look::kSkyBlue.lighter(110));
     const char* letters[] = {"A", "B", "C", "D", "E"};
+    const char* letterNames[] = {"LetterA", "LetterB", "LetterC", "LetterD", "LetterE"};
     for (int k = 1; k <= 6; ++k) {
         auto* button = new AnswerButton(panel5);
         button->setObjectName(QStringLiteral("RadioButton%1").arg(k));
@@ -310,10 +311,11 @@ void TForm1::buildTestScreen() {
                     [this] { guarded([this] { RadioButton6DblClick(); }); });
             continue;
         }
+        answerLetters_[k - 1] =
+            makeLabel(panel5, letterNames[k - 1], QString::fromLatin1(letters[k - 1]),
+                      {16, 22 + 82 * (k - 1)}, look::font(look::kSerif, 24, true), look::kInk);
         // The letter is its answer's buddy: the test screen hides both for an answer a question lacks.
-        makeLabel(panel5, nullptr, QString::fromLatin1(letters[k - 1]), {16, 22 + 82 * (k - 1)},
-                  look::font(look::kSerif, 24, true), look::kInk)
-            ->setBuddy(button);
+        answerLetters_[k - 1]->setBuddy(button);
         button->setGeometry(52, 12 + 82 * (k - 1), 770, 72);
         connect(button, &AnswerButton::doubleClicked, this,
                 [this, k] { guarded([this, k] { RadioButtonDblClick(k); }); });
@@ -451,17 +453,12 @@ void TForm1::buildMenu() {
 
 void TForm1::bindCommand(QAction* a, const char* name) {
     static const std::map<std::string_view, void (TForm1::*)()> handlers = {
-        {"N17", &TForm1::N17Click},
-        {"Ni", &TForm1::NiClick},
-        {"N30", &TForm1::N30Click},
-        {"N40", &TForm1::N40Click},
-        {"NSvod", &TForm1::NSvodClick},
-        {"NStat", &TForm1::NStatClick},
-        {"Ntun", &TForm1::NtunClick},
-        {"nred", &TForm1::nredClick},
-        {"NaFormuAvtorizazii", &TForm1::NaFormuAvtorizaziiClick},
-        {"N26", &TForm1::N26Click},
-        {"N15", &TForm1::N15Click},
+        {"N17", &TForm1::N17Click},     {"Ni", &TForm1::NiClick},
+        {"N30", &TForm1::N30Click},     {"N40", &TForm1::N40Click},
+        {"NSvod", &TForm1::NSvodClick}, {"NStat", &TForm1::NStatClick},
+        {"NOpt", &TForm1::NOptClick},   {"Ntun", &TForm1::NtunClick},
+        {"nred", &TForm1::nredClick},   {"NaFormuAvtorizazii", &TForm1::NaFormuAvtorizaziiClick},
+        {"N26", &TForm1::N26Click},     {"N15", &TForm1::N15Click},
         {"Ne", &TForm1::NeClick},
     };
     auto handler = handlers.at(name);

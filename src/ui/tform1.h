@@ -94,6 +94,7 @@ public:
     void N40Click();
     void NSvodClick(); // the class overview (reports/class_overview_form.cpp)
     void NStatClick(); // the test statistics (reports/statistics_form.cpp)
+    void NOptClick();  // the options of the tests (testing/options_form.cpp)
     void N26Click();
     void N15Click();
     void testClick(const QString& testName); // test1Click ... test10Click
@@ -123,6 +124,9 @@ private:
     void loadUserList();
     void showGrades();
     void loadQuestion(int n);
+    void showAnswer(int place, const QString& text); // place 1 ... 5 (A ... E); an empty answer is hidden
+    int fileQuestion(int n) const;                   // the question of the file asked n-th
+    void logAnswer(int question, int chosen, bool right);
     void showRightAnswers();
     void refuseSignIn();
     void saveGrades();
@@ -154,6 +158,7 @@ private:
     QLabel* LabelCounter = nullptr; // "n из N" on the test screen
     QLabel* LabelRight = nullptr;   // the right answers of the run just finished, on the progress screen
     std::array<QLabel*, 12> gradeLabels_{};
+    std::array<QLabel*, 5> answerLetters_{}; // "A" ... "E" in front of the answers
     QPushButton* Button2 = nullptr;
 
     std::map<QAction*, std::function<void()>> commands_;
@@ -179,6 +184,12 @@ private:
     double percentage_ = 0;
     int grade_ = 0;
     std::string clickedAnswer_;
+    // The teacher's options of the running test: the questions drawn (empty: all, in file order)
+    // and the answer of the file that each place A ... E shows.
+    bool shuffleAnswers_ = false;
+    std::vector<int> asked_;
+    std::array<int, 5> answerPlaces_{1, 2, 3, 4, 5};
+    bool answerLogFailed_ = false; // the answer log's error is shown once per run
     bool runActive_ = false;
     bool runMenusHidden_ = false; // N0 and Ni hidden by a run, until it ends or its screen is left
     int chosenUser_ = -1;         // the item of ComboBox1 last chosen

@@ -1,0 +1,102 @@
+// Timing of the item analysis as "ortavia-tests items" does it: the answer log read, its runs and
+// figures worked out, and the table written as CSV and as XLSX. The log holds whole runs of 20
+// questions by 5,000 students over ten tests, lines of several students interleaved as a lab
+// writes them.
+//
+//   ./build/bench/bench_items [log lines] [repetitions]
+//
+// Measured on the 2-core build machine (shared, under load): 1,000,000 lines (66 MB) read, analysed
+// and tabulated in 353-765 ms (median 419 ms), CSV or XLSX written in about 10 ms more; the command
+// "ortavia-tests items" over such a log, process start included, 0.83-0.99 s. Limit: 2 s.
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "reports/item_analysis.h"
+#include "reports/table_export.h"
+#include "store/codepage.h"
+#include "store/textfile.h"
+#include "testing/options.h"
+
+using namespace ortavia;
+
+namespace {
+
+std::string answerLog(long long lines) {
+    std::mt19937 engine(7);
+    std::string out;
+    out.reserve(std::size_t(lines) * 56);
+    const std::string surname = cp::fromUtf8(" Серікова").value();
+    long long written = 0;
+    for (int run = 0; written < lines; ++run) {
+        // Eight students answer at once: their lines interleave question by question.
+        for (int q = 1; q <= 20 && written < lines; ++q)
+            for (int s = 0; s < 8 && written < lines; ++s, ++written) {
+                const int student = (run * 8 + s) % 5000;
+                const int test = 1 + (run / 625) % 10;
+                const int chosen = 1 + int(engine() % 5);
+                char rest[96];
+                std::snprintf(rest, sizeof rest, " | 10:%02d:%02d | 08.12.2026 | test%d | %d | %d | %d\r\n",
+                              q % 60, s, test, q, chosen, chosen == 1 + q % 5 ? 1 : 0);
+                out.append("student").append(std::to_string(student)).append(surname).append(rest);
+            }
+    }
+    return out;
+}
+
+struct Figures {
+    std::vector<double> ms;
+    void add(const QElapsedTimer& clock) { ms.push_back(double(clock.nsecsElapsed()) / 1e6); }
+    void print(const char* what, double limit) {
+        std::sort(ms.begin(), ms.end());
+        std::printf("%-46s min %8.1f ms, median %8.1f ms, max %8.1f ms%s\n", what, ms.front(),
+                    ms[ms.size() / 2], ms.back(),
+                    limit > 0 ? (" (limit " + std::to_string(int(limit)) + " ms)").c_str() : "");
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const long long lines = argc > 1 ? std::atoll(argv[1]) : 1000000;
+    const int repetitions = argc > 2 ? std::atoi(argv[2]) : 5;
+    QTemporaryDir dir;
+    QDir::setCurrent(dir.path());
+    textfile::replace(std::string(testing::kAnswerLog), answerLog(lines));
+    std::printf("answer log: %lld lines, %lld bytes\n", lines,
+                (long long)QFileInfo(dir.filePath("answers.log")).size());
+
+    Figures analyse, csv, xlsx, total;
+    for (int r = 0; r < repetitions; ++r) {
+        QElapsedTimer clock;
+        clock.start();
+        const std::optional<std::string> log = reports::readAnswerLog();
+        const reports::ItemAnalysis analysis = reports::analyseItems(*log);
+        const reports::Table table = reports::itemsExport(analysis);
+        analyse.add(clock);
+        clock.restart();
+        reports::exportTable(table, dir.filePath(QStringLiteral("items.csv")));
+        csv.add(clock);
+        clock.restart();
+        reports::exportTable(table, dir.filePath(QStringLiteral("items.xlsx")));
+        xlsx.add(clock);
+        total.ms.push_back(analyse.ms.back() + std::max(csv.ms.back(), xlsx.ms.back()));
+        if (r == 0)
+            std::printf("tests %zu, lines read %lld, skipped %lld, runs of test1 %lld\n",
+                        analysis.tests.size(), analysis.lines, analysis.skipped, analysis.tests.front().runs);
+    }
+    analyse.print("read + analyse + table", 0);
+    csv.print("CSV written", 0);
+    xlsx.print("XLSX written", 0);
+    total.print("items (read, analyse, the slower export)", 2000);
+    return 0;
+}

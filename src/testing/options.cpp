@@ -1,0 +1,150 @@
+#include "testing/options.h"
+
+#include <algorithm>
+#include <numeric>
+
+#include "store/atomicfile.h"
+#include "store/error.h"
+#include "store/textfile.h"
+
+namespace ortavia::testing {
+namespace {
+
+std::string_view trimmed(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
+    return s;
+}
+
+std::string_view keyOf(std::string_view line) {
+    const std::size_t eq = line.find('=');
+    return eq == std::string_view::npos ? std::string_view() : trimmed(line.substr(0, eq));
+}
+
+// A whole number of 0 ... 100000 written in decimal digits, or -1.
+int smallNumber(std::string_view s) {
+    if (s.empty() || s.size() > 6)
+        return -1;
+    int n = 0;
+    for (const char c : s) {
+        if (c < '0' || c > '9')
+            return -1;
+        n = n * 10 + (c - '0');
+    }
+    return n <= 100000 ? n : -1;
+}
+
+} // namespace
+
+Options parseOptions(const std::vector<std::string>& lines) {
+    Options options;
+    int number = 0;
+    for (const std::string& raw : lines) {
+        ++number;
+        std::string_view line = trimmed(raw);
+        if (number == 1 && line.substr(0, 3) == "\xEF\xBB\xBF")
+            line = trimmed(line.substr(3));
+        if (line.empty() || line.front() == ';' || line.front() == '#' || line.front() == '[')
+            continue;
+        const std::string_view key = keyOf(line);
+        const std::string_view value = trimmed(line.substr(line.find('=') + 1));
+        const std::string where = "В файле параметров тестов data\\info\\options.ini, строка " +
+                                  std::to_string(number) + " (\"" + std::string(line) + "\"): ";
+        if (key == "shuffle_answers") {
+            if (value != "0" && value != "1")
+                throw Error(where + "shuffle_answers может быть только 0 или 1.");
+            options.shuffleAnswers = value == "1";
+        } else if (key == "draw") {
+            const int n = smallNumber(value);
+            if (n < 0)
+                throw Error(where + "draw — это число вопросов (0 — все вопросы), от 0 до 100000.");
+            options.draw = n;
+        }
+    }
+    return options;
+}
+
+Options readOptions() {
+    return parseOptions(textfile::readLinesIfExists(kOptionsFile));
+}
+
+void writeOptions(const Options& options) {
+    if (options.draw < 0 || options.draw > 100000)
+        throw Error("Число вопросов теста должно быть от 0 до 100000.");
+    // The change is made to the file as it is now, under its lock: its other lines stay.
+    atomicfile::update(kOptionsFile, atomicfile::Missing::Create,
+                       [&options](const std::string* old) -> std::optional<std::string> {
+                           std::vector<std::string> lines;
+                           std::string_view rest = old ? std::string_view(*old) : std::string_view();
+                           while (!rest.empty()) {
+                               const std::size_t end = std::min(rest.find('\n'), rest.size());
+                               std::string_view line = rest.substr(0, end);
+                               if (!line.empty() && line.back() == '\r')
+                                   line.remove_suffix(1);
+                               lines.emplace_back(line);
+                               rest.remove_prefix(std::min(end + 1, rest.size()));
+                           }
+                           const std::pair<std::string_view, std::string> values[] = {
+                               {"shuffle_answers", options.shuffleAnswers ? "1" : "0"},
+                               {"draw", std::to_string(options.draw)},
+                           };
+                           for (const auto& [key, value] : values) {
+                               auto it =
+                                   std::find_if(lines.begin(), lines.end(), [key](const std::string& l) {
+                                       return keyOf(trimmed(l)) == key;
+                                   });
+                               const std::string line = std::string(key) + "=" + value;
+                               if (it != lines.end())
+                                   *it = line;
+                               else
+                                   lines.push_back(line);
+                           }
+                           return textfile::joinLines(lines);
+                       });
+}
+
+std::mt19937& randomEngine() {
+    static std::mt19937 engine{std::random_device{}()};
+    return engine;
+}
+
+std::vector<int> questionsToAsk(int count, int draw, std::mt19937& engine) {
+    std::vector<int> questions(static_cast<std::size_t>(std::max(count, 0)));
+    std::iota(questions.begin(), questions.end(), 1);
+    if (draw <= 0)
+        return questions;
+    std::shuffle(questions.begin(), questions.end(), engine);
+    if (static_cast<std::size_t>(draw) < questions.size())
+        questions.resize(static_cast<std::size_t>(draw));
+    return questions;
+}
+
+std::array<int, 5> answerOrder(bool shuffle, std::mt19937& engine) {
+    std::array<int, 5> order{1, 2, 3, 4, 5};
+    if (shuffle)
+        std::shuffle(order.begin(), order.end(), engine);
+    return order;
+}
+
+QString withoutLetterPrefix(const QString& text) {
+    static const QString letters = QStringLiteral("ABCDEabcdeАВСЕавсе");
+    if (text.size() < 2 || text[1] != QLatin1Char(')') || !letters.contains(text[0]))
+        return text;
+    qsizetype i = 2;
+    while (i < text.size() && text[i].isSpace())
+        ++i;
+    return text.mid(i);
+}
+
+std::string answerLogLine(std::string_view name, std::string_view time, std::string_view date,
+                          std::string_view testName, int question, int chosen, bool right) {
+    std::string line;
+    line.append(name).append(" | ").append(time).append(" | ").append(date).append(" | ");
+    line.append(testName).append(" | ").append(std::to_string(question)).append(" | ");
+    line.append(std::to_string(chosen)).append(" | ").append(right ? "1" : "0");
+    return line;
+}
+
+} // namespace ortavia::testing
