@@ -12,8 +12,6 @@
 namespace ortavia::reports {
 namespace {
 
-constexpr std::string_view kSeparator = " | ";
-
 struct LogLine {
     std::string_view name, test;
     int question = 0, chosen = 0;
@@ -34,16 +32,10 @@ int positive(std::string_view s) {
 }
 
 std::optional<LogLine> splitLogLine(std::string_view line) {
-    std::array<std::string_view, 7> f;
-    std::size_t pos = 0;
-    for (std::size_t i = 0; i < 6; ++i) {
-        const std::size_t sep = line.find(kSeparator, pos);
-        if (sep == std::string_view::npos)
-            return std::nullopt;
-        f[i] = line.substr(pos, sep - pos);
-        pos = sep + kSeparator.size();
-    }
-    f[6] = line.substr(pos);
+    const std::optional<std::array<std::string_view, 7>> fields = splitFields<7>(line);
+    if (!fields)
+        return std::nullopt;
+    const std::array<std::string_view, 7>& f = *fields;
     LogLine l{f[0], f[3], positive(f[4]), positive(f[5]), f[6] == "1"};
     if (l.test.empty() || l.question == 0 || l.chosen < 1 || l.chosen > 5 || (f[6] != "0" && f[6] != "1"))
         return std::nullopt;
@@ -89,17 +81,11 @@ ItemAnalysis analyseItems(std::string_view log) {
     std::vector<Run> runs;
     std::vector<Answer> answers;
 
-    std::size_t pos = 0;
-    const std::size_t n = log.size();
-    while (pos < n) {
-        std::size_t end = pos;
-        while (end < n && log[end] != '\n' && log[end] != '\r')
-            ++end;
-        const std::optional<LogLine> line = splitLogLine(log.substr(pos, end - pos));
-        pos = end < n && log[end] == '\r' && end + 1 < n && log[end + 1] == '\n' ? end + 2 : end + 1;
+    forEachLine(log, [&](std::string_view text) {
+        const std::optional<LogLine> line = splitLogLine(text);
         if (!line) {
             ++result.skipped;
-            continue;
+            return;
         }
         ++result.lines;
         auto [t, newTest] = testIndex.try_emplace(line->test, static_cast<std::uint32_t>(tests.size()));
@@ -125,7 +111,7 @@ ItemAnalysis analyseItems(std::string_view log) {
         run.right += line->right;
         run.questions.push_back(line->question);
         answers.push_back(Answer{open->second, line->question, line->right});
-    }
+    });
 
     // The upper and lower groups of each test's runs.
     enum : std::uint8_t { kMiddle, kUpper, kLower };

@@ -14,8 +14,6 @@
 namespace ortavia::reports {
 namespace {
 
-constexpr std::string_view kSeparator = " | ";
-
 QString fromCodePage(std::string_view text) {
     return QString::fromStdString(cp::toUtf8(text));
 }
@@ -39,19 +37,10 @@ std::optional<long long> gradeNumber(std::string_view g) {
 } // namespace
 
 std::optional<JournalEntry> splitJournalLine(std::string_view line) {
-    std::array<std::string_view, 5> f;
-    std::size_t pos = 0;
-    for (std::size_t i = 0; i < 4; ++i) {
-        const std::size_t sep = line.find(kSeparator, pos);
-        if (sep == std::string_view::npos)
-            return std::nullopt;
-        f[i] = line.substr(pos, sep - pos);
-        pos = sep + kSeparator.size();
-    }
-    f[4] = line.substr(pos);
-    if (f[4].find(kSeparator) != std::string_view::npos)
+    const auto f = splitFields<5>(line);
+    if (!f)
         return std::nullopt;
-    return JournalEntry{f[0], f[1], f[2], f[3], f[4]};
+    return JournalEntry{(*f)[0], (*f)[1], (*f)[2], (*f)[3], (*f)[4]};
 }
 
 std::optional<std::string> readJournalContent(std::string_view journalName) {

@@ -26,27 +26,54 @@ struct JournalScan {
     std::size_t skipped = 0; // other lines, blank ones included
 };
 
-// The five fields of one line, or nullopt when it is not five fields joined by " | ".
-std::optional<JournalEntry> splitJournalLine(std::string_view line);
+// The journal and the answer log are lines of fields joined by " | ".
+inline constexpr std::string_view kFieldSeparator = " | ";
 
-// Every line of a journal's content (lines ended by CR LF, LF or CR) handed to visit when it is
-// five fields; the others counted.
-template <typename Visit> JournalScan scanJournal(std::string_view content, Visit&& visit) {
-    JournalScan scan;
+// Exactly N fields of a line, or nullopt when it holds fewer or more.
+template <std::size_t N> std::optional<std::array<std::string_view, N>> splitFields(std::string_view line) {
+    std::array<std::string_view, N> f;
+    std::size_t pos = 0;
+    for (std::size_t i = 0; i + 1 < N; ++i) {
+        const std::size_t sep = line.find(kFieldSeparator, pos);
+        if (sep == std::string_view::npos)
+            return std::nullopt;
+        f[i] = line.substr(pos, sep - pos);
+        pos = sep + kFieldSeparator.size();
+    }
+    f[N - 1] = line.substr(pos);
+    if (f[N - 1].find(kFieldSeparator) != std::string_view::npos)
+        return std::nullopt;
+    return f;
+}
+
+// Every line of a content (ended by CR LF, LF or CR, the last one maybe unended) handed to visit,
+// without its line end, with no copy.
+template <typename Visit> void forEachLine(std::string_view content, Visit&& visit) {
     std::size_t pos = 0;
     const std::size_t n = content.size();
     while (pos < n) {
         std::size_t end = pos;
         while (end < n && content[end] != '\n' && content[end] != '\r')
             ++end;
-        if (const std::optional<JournalEntry> e = splitJournalLine(content.substr(pos, end - pos))) {
+        visit(content.substr(pos, end - pos));
+        pos = end < n && content[end] == '\r' && end + 1 < n && content[end + 1] == '\n' ? end + 2 : end + 1;
+    }
+}
+
+// The five fields of one line, or nullopt when it is not five fields joined by " | ".
+std::optional<JournalEntry> splitJournalLine(std::string_view line);
+
+// Every line of a journal's content handed to visit when it is five fields; the others counted.
+template <typename Visit> JournalScan scanJournal(std::string_view content, Visit&& visit) {
+    JournalScan scan;
+    forEachLine(content, [&](std::string_view line) {
+        if (const std::optional<JournalEntry> e = splitJournalLine(line)) {
             ++scan.read;
             visit(*e);
         } else {
             ++scan.skipped;
         }
-        pos = end < n && content[end] == '\r' && end + 1 < n && content[end + 1] == '\n' ? end + 2 : end + 1;
-    }
+    });
     return scan;
 }
 
