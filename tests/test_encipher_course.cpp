@@ -156,7 +156,7 @@ private slots:
     void toolMessagesReadRight() {
         QVERIFY(QFile::exists(testsupport::kTool));
         CourseFolder folder(Contents::Nothing);
-        const QString src = kCourse + QStringLiteral("/tests-src/test1.txt");
+        const QString src = kSources + QStringLiteral("/test1.txt");
         const auto encipher = [&](const QString& out) {
             return tool({QStringLiteral("encipher"), src, out});
         };
