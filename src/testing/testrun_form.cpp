@@ -28,17 +28,19 @@ void TForm1::testClick(const QString& testName) {
 
 void TForm1::Button2Click() {
     const std::string file = fsys::storePath(testing::testFileName(currentTest_));
-    if (!fsys::exists(file)) {
-        dialogs::error(this, QStringLiteral("Файл теста \"%1\" не найден. Тест не может быть начат; сообщите "
-                                            "администратору.")
-                                 .arg(QString::fromStdString(fsys::displayName(file))));
-        return;
-    }
+    // One look at the file when it can be read; only a file that cannot be is told missing or unreadable.
     if (const std::optional<std::string> why = fsys::unreadableReason(file)) {
-        dialogs::error(
-            this, QStringLiteral("Файл теста \"%1\" не читается (%2). Тест не может быть начат; "
-                                 "сообщите администратору.")
-                      .arg(QString::fromStdString(fsys::displayName(file)), QString::fromStdString(*why)));
+        const QString shown = QString::fromStdString(fsys::displayName(file));
+        if (!fsys::exists(file))
+            dialogs::error(this,
+                           QStringLiteral("Файл теста \"%1\" не найден. Тест не может быть начат; сообщите "
+                                          "администратору.")
+                               .arg(shown));
+        else
+            dialogs::error(this,
+                           QStringLiteral("Файл теста \"%1\" не читается (%2). Тест не может быть начат; "
+                                          "сообщите администратору.")
+                               .arg(shown, QString::fromStdString(*why)));
         return;
     }
     // A test that cannot be graded is not started.
