@@ -60,6 +60,7 @@ void TForm1::SpeedButton3Click() {
             refuseSignIn();
             return;
         }
+        administrator_ = true;
         showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
         for (const char* name : {"N0", "notch", "nred", "NOpt", "Ni", "Ntun", "nlab", "Nprak", "Nrk", "Nadm"})
             action(name)->setVisible(true);

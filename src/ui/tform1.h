@@ -59,6 +59,9 @@ public:
     const std::string& adminPassword() const { return adminPassword_; }
     const std::string& journalName() const { return journalName_; }
     const std::string& currentTest() const { return currentTest_; }
+    // True once the administrator has signed in with the settings' login and password: every
+    // handler of an administrator's command checks it, whatever the menus show.
+    bool administratorSignedIn() const { return administrator_; }
     int questionNumber() const { return tag_; }
     std::string reportUserName;
 
@@ -174,6 +177,7 @@ private:
     std::string signedInName_;
     std::array<std::uint8_t, 12> grades_{};
     bool saveAtClose_ = false;
+    bool administrator_ = false;
     std::string adminLogin_, adminPassword_, journalName_;
 
     // The running test.
