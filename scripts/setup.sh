@@ -11,7 +11,7 @@ shift || true
 # Debian package and its checks (cpack needs dpkg-dev and file); clang for the fuzz targets and the
 # formatting check of CI.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-webengine-dev qt6-svg-dev
-          qt6-charts-dev libxlsxwriter-dev unzip
+          qt6-charts-dev libxlsxwriter-dev qt6-httpserver-dev qt6-websockets-dev openssl unzip
           libgl-dev fonts-paratype qt6-translations-l10n xvfb xauth poppler-utils
           dpkg-dev file desktop-file-utils appstream lintian
           clang libclang-rt-14-dev clang-format)

@@ -1,0 +1,126 @@
+#pragma once
+// The course as the windows reach it: users and records, sign-in, registration and deletion, the
+// administrator settings, tests and runs, the journal and the answer log, the options, documents,
+// deployment texts and the teacher's tables. One object per program run, made at start-up: the
+// course folder itself (FilesCourse) or the lab server's client. Texts are code page bytes as in
+// the rest of the core; messages are UTF-8. Every operation throws Error (UTF-8 text, shown as it
+// stands) when it cannot be done.
+//
+// The object is also the session: sign-in sets who is signed in, and the run, the grade array and
+// the save at close belong to that person.
+#include <QUrl>
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "accounts/accounts.h"
+#include "docs/deployment.h"
+#include "reports/class_table.h"
+#include "reports/item_analysis.h"
+#include "reports/journal_stats.h"
+#include "testing/options.h"
+#include "testing/run.h"
+
+namespace ortavia::course {
+
+using Grades = testing::Grades;
+
+enum class Role { None, Student, Administrator };
+
+struct SignInResult {
+    Role role = Role::None; // None: refused
+    std::string refusal;    // UTF-8, when refused
+    Grades grades{};        // the grade array after the sign-in
+};
+
+// The end of a run as the student is told it.
+struct RunEnd {
+    int grade = 0;
+    int right = 0;
+    int count = 0;
+};
+
+struct Step {
+    std::optional<testing::ShownQuestion> next; // the question to show, or
+    std::optional<RunEnd> end;                  // the run is over and written
+    std::string answerLogProblem;               // UTF-8: the answer log could not be written
+};
+
+// What installing a test from a question source gives.
+struct Installed {
+    int questions = 0;
+    std::string path;   // UTF-8, as shown
+    std::string backup; // UTF-8, or empty
+};
+
+class Course {
+public:
+    virtual ~Course() = default;
+
+    // Users and records.
+    virtual std::vector<std::string> userList() = 0; // the lines of "users"
+    virtual bool hasRecord(std::string_view name) = 0;
+    // The twelve stored values of a record (deciphered, as stored: the report prints them).
+    virtual std::array<std::string, 12> storedValues(std::string_view name) = 0;
+
+    // Sign-in; the grade array of a student is loaded from the record (tests 1 ... 10).
+    virtual SignInResult signIn(std::string_view name, std::string_view password) = 0;
+    // Registration: a refusal (UTF-8), or nullopt when the record and the list line are written.
+    virtual std::optional<std::string> registerUser(std::string_view name, std::string_view password) = 0;
+    // Whether the password is that of the name's record (the check before a deletion is confirmed).
+    virtual bool passwordMatches(std::string_view name, std::string_view password) = 0;
+    // Deletes the record and the first list line of the name; false when the password does not match.
+    virtual bool deleteUser(std::string_view name, std::string_view password) = 0;
+    // The administrator's deletion of any student (the administrator signed in).
+    virtual void removeUser(std::string_view name) = 0;
+    // The grades of any user for the administrator's picker: they become the grade array.
+    virtual Grades pickUser(std::string_view name) = 0;
+    virtual Grades grades() const = 0;
+    virtual Role role() const = 0;
+    // The save at close: the grade array written to the signed-in name's record.
+    virtual void signOut() = 0;
+
+    // Administrator settings, read from the file; the first reading is the one sign-in and runs use
+    // for the rest of the session. The server never gives the password out: its client's settings()
+    // hold it empty, and writeSettings keeps the current one when password is nullopt. A refusal
+    // (UTF-8) or nullopt.
+    virtual accounts::Settings settings() = 0;
+    virtual std::optional<std::string> writeSettings(const accounts::Settings& typed,
+                                                     const std::optional<std::string>& password) = 0;
+
+    // Tests and runs: one run at a time; starting another abandons the one before.
+    virtual testing::ShownQuestion startRun(std::string_view testName) = 0;
+    virtual Step answer(int questionNumber, int place) = 0;
+    virtual void abandonRun() = 0;
+
+    // Journal, answer log and the teacher's tables.
+    virtual std::vector<std::string> journalLines() = 0; // throws as reading a missing file does
+    virtual reports::ClassTable classTable() = 0;
+    virtual reports::Statistics statistics() = 0;
+    virtual reports::ItemAnalysis itemAnalysis() = 0;
+
+    virtual testing::Options options() = 0;
+    virtual void writeOptions(const testing::Options& options) = 0;
+    // Test n (1 ... 12) from a question source (UTF-8, UTF-16 or code page text in any format).
+    virtual Installed installTest(int n, std::string_view sourceBytes) = 0;
+
+    // Documents under data\ (a path beginning with '\', as the menu gives it) and the texts of the
+    // title screen.
+    virtual QUrl documentUrl(std::string_view relativePath) = 0;
+    virtual std::optional<std::string> document(std::string_view relativePath) = 0;
+    virtual deployment::Reading deploymentTexts() = 0;
+};
+
+// Whether a path from a client names a document of the course: relative, under data\, with no
+// "." or ".." part, no empty part and no control character. Either separator is taken.
+bool isDocumentPath(std::string_view relativePath);
+
+// The SHA-256 fingerprint of a DER certificate as lower-case hex, and whether a fingerprint as a
+// user types it (hex, any case, ':' or blanks between the bytes allowed) is that one.
+std::string fingerprintOf(const QByteArray& der);
+bool verifyFingerprint(const QByteArray& der, std::string_view typed);
+
+} // namespace ortavia::course

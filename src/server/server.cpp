@@ -1,0 +1,604 @@
+#include "server/server.h"
+
+#include <QDateTime>
+#include <QHttpServerRequest>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QMimeDatabase>
+#include <QRandomGenerator>
+#include <QUrlQuery>
+
+#include "store/codepage.h"
+#include "store/error.h"
+#include "testing/testing.h"
+
+namespace ortavia::server {
+namespace {
+
+using Status = QHttpServerResponse::StatusCode;
+using Method = QHttpServerRequest::Method;
+
+QString u(std::string_view codePage) {
+    return QString::fromStdString(cp::toUtf8(codePage));
+}
+
+// A text of the request in the code page, or nullopt when it cannot be held there.
+std::optional<std::string> text(const QJsonObject& body, const char* key) {
+    return cp::fromUtf8(body.value(QLatin1String(key)).toString().toStdString());
+}
+
+QJsonObject bodyOf(const QHttpServerRequest& request) {
+    return QJsonDocument::fromJson(request.body()).object();
+}
+
+QJsonArray gradesJson(const course::Grades& grades) {
+    QJsonArray a;
+    for (const std::uint8_t g : grades)
+        a.append(int(g));
+    return a;
+}
+
+QJsonObject questionJson(const testing::ShownQuestion& q) {
+    QJsonArray answers;
+    for (const std::string& a : q.answers)
+        answers.append(u(a));
+    return {{"number", q.number}, {"count", q.count}, {"text", u(q.text)}, {"answers", answers}};
+}
+
+QJsonValue optionalNumber(const std::optional<double>& v) {
+    return v ? QJsonValue(*v) : QJsonValue(QJsonValue::Null);
+}
+
+QJsonObject classTableJson(const reports::ClassTable& table) {
+    QJsonArray rows;
+    for (const reports::StudentRow& r : table.rows) {
+        QJsonArray grades, values;
+        for (std::size_t k = 0; k < r.grades.size(); ++k) {
+            grades.append(u(r.grades[k]));
+            values.append(r.values[k] ? QJsonValue(*r.values[k]) : QJsonValue(QJsonValue::Null));
+        }
+        rows.append(QJsonObject{{"name", u(r.name)},
+                                {"recorded", r.recorded},
+                                {"grades", grades},
+                                {"values", values},
+                                {"passed", r.passed},
+                                {"faulty", r.faulty}});
+    }
+    QJsonArray header;
+    for (const std::string& h : reports::classTableHeader())
+        header.append(QString::fromStdString(h));
+    return {{"header", header}, {"rows", rows}};
+}
+
+QJsonObject statisticsJson(const reports::Statistics& s) {
+    QJsonArray tests, days;
+    for (const reports::TestStatistics& t : s.tests) {
+        QJsonArray byGrade;
+        for (const int n : t.byGrade)
+            byGrade.append(n);
+        tests.append(QJsonObject{{"byGrade", byGrade},
+                                 {"other", t.other},
+                                 {"took", t.took()},
+                                 {"passed", t.passed()},
+                                 {"passRate", optionalNumber(t.passRate())},
+                                 {"attempts", double(t.attempts)},
+                                 {"meanGrade", optionalNumber(t.meanGrade())}});
+    }
+    for (const reports::DayAttempts& d : s.days)
+        days.append(QJsonObject{{"date", d.date.isValid() ? d.date.toString(Qt::ISODate) : QString()},
+                                {"text", d.text},
+                                {"attempts", double(d.attempts)}});
+    return {{"students", s.students},
+            {"tests", tests},
+            {"days", days},
+            {"journalRead", double(s.journal.read)},
+            {"journalSkipped", double(s.journal.skipped)},
+            {"journalFound", s.journalFound},
+            {"otherAttempts", double(s.otherAttempts)}};
+}
+
+QJsonObject itemsJson(const reports::ItemAnalysis& analysis) {
+    QJsonArray tests;
+    for (const reports::TestItems& t : analysis.tests) {
+        QJsonArray items;
+        for (const reports::ItemFigures& i : t.items) {
+            QJsonArray chosen;
+            for (const long long c : i.chosen)
+                chosen.append(double(c));
+            items.append(QJsonObject{{"question", i.question},
+                                     {"answers", double(i.answers)},
+                                     {"right", double(i.right)},
+                                     {"chosen", chosen},
+                                     {"discrimination", optionalNumber(i.discrimination)},
+                                     {"flagged", i.flagged()}});
+        }
+        tests.append(QJsonObject{{"test", u(t.test)}, {"runs", double(t.runs)}, {"items", items}});
+    }
+    return {{"tests", tests}, {"lines", double(analysis.lines)}, {"skipped", double(analysis.skipped)}};
+}
+
+QString clockText() {
+    return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
+}
+
+const QString kNotEncodable = QStringLiteral("Текст содержит символы, которых нет в кодовой странице курса "
+                                             "(русский, казахский и латинский алфавиты). Исправьте его.");
+
+} // namespace
+
+QHttpServerResponse jsonResponse(const QJsonObject& body, Status status) {
+    QHttpServerResponse response(QByteArrayLiteral("application/json"),
+                                 QJsonDocument(body).toJson(QJsonDocument::Compact), status);
+    response.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
+    return response;
+}
+
+QHttpServerResponse errorResponse(Status status, const QString& message) {
+    return jsonResponse({{"error", message}}, status);
+}
+
+LabServer::LabServer(Timeouts timeouts, QObject* parent) : QObject(parent), timeouts_(timeouts) {
+    addRoutes();
+    http_.setMissingHandler([](const QHttpServerRequest&, QHttpServerResponder&& responder) {
+        errorResponse(Status::NotFound, QStringLiteral("Нет такого запроса.")).write(std::move(responder));
+    });
+    connect(&sweeper_, &QTimer::timeout, this, [this] { sweep(); });
+    sweeper_.start(1000);
+}
+
+LabServer::Session* LabServer::sessionOf(const QHttpServerRequest& request, bool administrator,
+                                         QHttpServerResponse* refusal) {
+    const QByteArray header = request.value(QByteArrayLiteral("Authorization"));
+    const QByteArray prefix = QByteArrayLiteral("Bearer ");
+    const std::string token =
+        header.startsWith(prefix) ? header.mid(prefix.size()).toStdString() : std::string();
+    auto it = sessions_.find(token);
+    const auto now = Clock::now();
+    if (token.empty() || it == sessions_.end() || now - it->second.lastSeen > timeouts_.sessionIdle) {
+        if (it != sessions_.end())
+            sessions_.erase(it);
+        *refusal = errorResponse(Status::Unauthorized, QStringLiteral("Сеанс закончился. Войдите снова."));
+        return nullptr;
+    }
+    Session& s = it->second;
+    if (administrator && s.course->role() != course::Role::Administrator) {
+        *refusal = errorResponse(Status::Forbidden, QStringLiteral("Это может только администратор."));
+        return nullptr;
+    }
+    s.lastSeen = now;
+    return &s;
+}
+
+std::optional<QString> LabServer::waitFor(const std::string& name) {
+    auto it = failures_.find(cp::foldCase(name));
+    if (it == failures_.end())
+        return std::nullopt;
+    const auto left = std::chrono::ceil<std::chrono::seconds>(it->second.waitUntil - Clock::now());
+    if (left.count() <= 0)
+        return std::nullopt;
+    return QStringLiteral("Слишком много неудачных попыток входа под именем «%1». Повторите через %2 с.")
+        .arg(u(name))
+        .arg(left.count());
+}
+
+void LabServer::failed(const std::string& name) {
+    Failures& f = failures_[cp::foldCase(name)];
+    const auto now = Clock::now();
+    f.times.push_back(now);
+    while (!f.times.empty() && now - f.times.front() > timeouts_.failureWindow)
+        f.times.pop_front();
+    if (f.times.size() >= 5) {
+        f.waitUntil = now + timeouts_.wait;
+        f.times.clear();
+    }
+}
+
+void LabServer::unlockPassed(Session& s) {
+    // A finished run opens the next topic of every test passed; it never closes one.
+    const course::Grades g = s.course->grades();
+    for (int k = 1; k <= 12; ++k)
+        if (g[static_cast<std::size_t>(k - 1)] >= 3)
+            if (const testing::UnlockRow* row = testing::unlockRowFor("test" + std::to_string(k)))
+                for (std::size_t i = 1; i < row->row.size(); ++i)
+                    s.locked.erase(cp::foldCase(row->row[i]));
+}
+
+QJsonObject LabServer::personState(const Session& s) const {
+    QJsonArray locked;
+    for (const std::string& name : s.locked)
+        locked.append(QString::fromStdString(name));
+    return {{"name", u(s.course->signedInName())},
+            {"role", s.course->role() == course::Role::Administrator ? "administrator" : "student"},
+            {"grades", gradesJson(s.course->grades())},
+            {"locked", locked}};
+}
+
+QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
+    const QJsonObject body = bodyOf(request);
+    const std::optional<std::string> name = text(body, "name");
+    const std::optional<std::string> password = text(body, "password");
+    if (!name || !password)
+        return errorResponse(Status::Unauthorized, QStringLiteral("Проверьте правильность имени и пароля!"));
+    if (const std::optional<QString> wait = waitFor(*name))
+        return errorResponse(Status::TooManyRequests, *wait);
+    // Each sign-in is a start of the program: the settings as the file holds them now.
+    auto files = std::make_unique<course::FilesCourse>();
+    files->settings();
+    const course::SignInResult result = files->signIn(*name, *password);
+    if (result.role == course::Role::None) {
+        failed(*name);
+        return errorResponse(Status::Unauthorized, QString::fromStdString(result.refusal));
+    }
+    // 256 random bits from the system's source.
+    quint32 words[8];
+    QRandomGenerator::system()->fillRange(words);
+    const std::string token =
+        QByteArray(reinterpret_cast<const char*>(words), sizeof words).toHex().toStdString();
+    Session s;
+    s.token = token;
+    s.course = std::move(files);
+    s.address = request.remoteAddress().toString();
+    s.lastSeen = s.runLastSeen = Clock::now();
+    // The stored grades lock the topics not yet passed (a student only).
+    if (result.role == course::Role::Student)
+        for (int n = 1; n <= 10; ++n)
+            if (result.grades[static_cast<std::size_t>(n - 1)] < 3)
+                if (const testing::UnlockRow* row = testing::unlockRowFor("test" + std::to_string(n)))
+                    for (std::size_t i = 1; i < row->row.size(); ++i)
+                        s.locked.insert(cp::foldCase(row->row[i]));
+    QJsonObject out = personState(s);
+    out.insert(QStringLiteral("token"), QString::fromStdString(token));
+    out.insert(QStringLiteral("expiresIdle"), double(timeouts_.sessionIdle.count()));
+    sessions_.emplace(token, std::move(s));
+    return jsonResponse(out);
+}
+
+QHttpServerResponse LabServer::passwordCheck(const QHttpServerRequest& request, bool andDelete) {
+    const QJsonObject body = bodyOf(request);
+    const std::optional<std::string> name = text(body, "name");
+    const std::optional<std::string> password = text(body, "password");
+    const QString refused = QStringLiteral("Проверьте правильность имени и пароля!");
+    if (!name || !password)
+        return errorResponse(Status::Unauthorized, refused);
+    if (const std::optional<QString> wait = waitFor(*name))
+        return errorResponse(Status::TooManyRequests, *wait);
+    course::FilesCourse files;
+    const bool ok = andDelete ? files.deleteUser(*name, *password) : files.passwordMatches(*name, *password);
+    if (!ok) {
+        failed(*name);
+        return errorResponse(Status::Unauthorized, refused);
+    }
+    return jsonResponse({});
+}
+
+void LabServer::ended(const Session& s, int grade) {
+    const testing::Run* run = s.course->run();
+    recent_.push_front({s.course->signedInName(), run ? run->testName() : std::string(), grade, clockText()});
+    if (recent_.size() > 100)
+        recent_.pop_back();
+}
+
+void LabServer::sweep() {
+    const auto now = Clock::now();
+    for (auto it = sessions_.begin(); it != sessions_.end();) {
+        Session& s = it->second;
+        const testing::Run* run = s.course->run();
+        // A run nobody answers any more (the client is gone) ends without a grade; the answer log
+        // keeps what was answered.
+        if (run && !run->finished() && now - s.runLastSeen > timeouts_.runIdle) {
+            ended(s, 0);
+            s.course->abandonRun();
+        }
+        if (now - s.lastSeen > timeouts_.sessionIdle) {
+            if (s.course->run() && !s.course->run()->finished())
+                ended(s, 0);
+            it = sessions_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    for (auto it = failures_.begin(); it != failures_.end();)
+        it = it->second.times.empty() && it->second.waitUntil < now ? failures_.erase(it) : std::next(it);
+}
+
+void LabServer::addRoutes() {
+    // Every handler: an Error of the core is the answer's message, never a crash of the server.
+    const auto guarded = [](auto&& handler) {
+        return [handler](const QHttpServerRequest& request) -> QHttpServerResponse {
+            try {
+                return handler(request);
+            } catch (const Error& e) {
+                return errorResponse(Status::InternalServerError, QString::fromStdString(e.what()));
+            } catch (const std::exception& e) {
+                return errorResponse(Status::InternalServerError, QString::fromStdString(e.what()));
+            }
+        };
+    };
+    // A route for a signed-in person (administrator: only for the administrator's token).
+    const auto withSession = [this, guarded](bool administrator, auto handler) {
+        return guarded([this, administrator, handler](const QHttpServerRequest& request) {
+            QHttpServerResponse refusal(Status::Unauthorized);
+            Session* s = sessionOf(request, administrator, &refusal);
+            if (!s)
+                return refusal;
+            return handler(*s, request);
+        });
+    };
+
+    // --- Open to everyone: registration, sign-in, the deletion of one's own record, documents.
+    http_.route("/api/register", Method::Post, guarded([](const QHttpServerRequest& request) {
+                    const QJsonObject body = bodyOf(request);
+                    const std::optional<std::string> name = text(body, "name");
+                    if (!name)
+                        return errorResponse(
+                            Status::BadRequest,
+                            QStringLiteral("Имя пользователя содержит символы, которых нет в "
+                                           "кодовой странице курса. Используйте русские, "
+                                           "казахские или латинские буквы."));
+                    const std::optional<std::string> password = text(body, "password");
+                    if (!password)
+                        return errorResponse(Status::BadRequest, kNotEncodable);
+                    course::FilesCourse files;
+                    files.settings();
+                    if (const auto refusal = files.registerUser(*name, *password))
+                        return errorResponse(Status::BadRequest, QString::fromStdString(*refusal));
+                    return jsonResponse(
+                        {{"message", QStringLiteral("Пользователь зарегистрирован.Нажмите \"Далее>>\"")}});
+                }));
+    http_.route("/api/signin", Method::Post,
+                guarded([this](const QHttpServerRequest& request) { return signIn(request); }));
+    http_.route("/api/delete/check", Method::Post,
+                guarded([this](const QHttpServerRequest& request) { return passwordCheck(request, false); }));
+    http_.route("/api/delete", Method::Post,
+                guarded([this](const QHttpServerRequest& request) { return passwordCheck(request, true); }));
+    http_.route("/api/deployment", Method::Get, guarded([](const QHttpServerRequest&) {
+                    course::FilesCourse files;
+                    const deployment::Reading r = files.deploymentTexts();
+                    const deployment::Texts& t = r.texts;
+                    QJsonArray problems;
+                    for (const std::string& p : r.problems)
+                        problems.append(QString::fromStdString(p));
+                    const auto s = [](const std::string& utf8) { return QString::fromStdString(utf8); };
+                    return jsonResponse({{"institution", s(t.institution)},
+                                         {"department", s(t.department)},
+                                         {"specialty", s(t.specialty)},
+                                         {"publication", s(t.publication)},
+                                         {"compiler", s(t.compiler)},
+                                         {"compilerPosition", s(t.compilerPosition)},
+                                         {"developer", s(t.developer)},
+                                         {"developerDepartment", s(t.developerDepartment)},
+                                         {"developerPosition", s(t.developerPosition)},
+                                         {"city", s(t.city)},
+                                         {"year", s(t.year)},
+                                         {"problems", problems}});
+                }));
+    http_.route(
+        "/api/document", Method::Get, guarded([](const QHttpServerRequest& request) {
+            const std::optional<std::string> path = cp::fromUtf8(
+                request.query().queryItemValue(QStringLiteral("path"), QUrl::FullyDecoded).toStdString());
+            course::FilesCourse files;
+            const std::optional<std::string> content = path ? files.document(*path) : std::nullopt;
+            if (!content)
+                return errorResponse(Status::NotFound, QStringLiteral("Нет такого документа курса."));
+            const QString name = QString::fromStdString(cp::toUtf8(*path));
+            QByteArray mime =
+                QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension).name().toUtf8();
+            QHttpServerResponse response(std::move(mime), QByteArray::fromStdString(*content));
+            response.setHeader(QByteArrayLiteral("X-Content-Type-Options"), QByteArrayLiteral("nosniff"));
+            return response;
+        }));
+
+    // --- A signed-in person: one's own grades, sign-out, the test run.
+    http_.route("/api/me", Method::Get, withSession(false, [this](Session& s, const QHttpServerRequest&) {
+                    return jsonResponse(personState(s));
+                }));
+    http_.route("/api/signout", Method::Post,
+                withSession(false, [this](Session& s, const QHttpServerRequest&) {
+                    // The save at close: the session's grade array, never anything the client sent.
+                    const std::string token = s.token;
+                    if (s.course->run() && !s.course->run()->finished())
+                        ended(s, 0);
+                    s.course->signOut();
+                    sessions_.erase(token);
+                    return jsonResponse({});
+                }));
+    http_.route("/api/run/start", Method::Post,
+                withSession(false, [this](Session& s, const QHttpServerRequest& r) {
+                    const std::string test = bodyOf(r).value(QStringLiteral("test")).toString().toStdString();
+                    const int n = testing::entryNumber(test);
+                    if (test.rfind("test", 0) != 0 || n < 1 || n > 10 || "test" + std::to_string(n) != test)
+                        return errorResponse(Status::BadRequest, QStringLiteral("Нет такого теста."));
+                    if (s.locked.count(test))
+                        return errorResponse(Status::Forbidden,
+                                             QStringLiteral("Этот тест пока закрыт: сначала сдайте тест "
+                                                            "предыдущей темы на 3 или выше."));
+                    if (s.course->run() && !s.course->run()->finished())
+                        ended(s, 0);
+                    s.runLastSeen = Clock::now();
+                    QJsonObject out = questionJson(s.course->startRun(test));
+                    if (!s.course->optionsProblem().empty())
+                        out.insert(QStringLiteral("optionsProblem"),
+                                   QString::fromStdString(s.course->optionsProblem()) +
+                                       QStringLiteral(" Тест идёт без параметров; сообщите администратору."));
+                    return jsonResponse(out);
+                }));
+    http_.route(
+        "/api/run/answer", Method::Post, withSession(false, [this](Session& s, const QHttpServerRequest& r) {
+            const QJsonObject body = bodyOf(r);
+            const testing::Run* run = s.course->run();
+            const int question = body.value(QStringLiteral("question")).toInt(0);
+            const int place = body.value(QStringLiteral("place")).toInt(0);
+            if (!run)
+                return errorResponse(Status::Conflict, QStringLiteral("Тест не начат."));
+            if (run->finished()) {
+                // The last answer sent again (its answer was lost): the end once more.
+                if (question < 1 || question > run->count())
+                    return errorResponse(Status::Conflict, QStringLiteral("Тест не начат."));
+                return jsonResponse(
+                    {{"end",
+                      QJsonObject{{"grade", run->grade()}, {"right", run->right()}, {"count", run->count()}}},
+                     {"person", personState(s)}});
+            }
+            if (question > run->current() || question < 1)
+                return errorResponse(
+                    Status::Conflict,
+                    QStringLiteral("Ответ не принят: вопрос %1 сейчас не задан.").arg(question));
+            if (place < 1 || place > 5)
+                return errorResponse(Status::BadRequest, QStringLiteral("Нет такого ответа."));
+            s.runLastSeen = Clock::now();
+            const course::Step step = s.course->answer(question, place);
+            QJsonObject out;
+            if (!step.answerLogProblem.empty())
+                out.insert(QStringLiteral("answerLogProblem"),
+                           QString::fromStdString(step.answerLogProblem) +
+                               QStringLiteral(" Ответы этого теста не попадут в журнал ответов; тест "
+                                              "продолжается."));
+            if (step.next) {
+                out.insert(QStringLiteral("next"), questionJson(*step.next));
+                return jsonResponse(out);
+            }
+            ended(s, step.end->grade);
+            unlockPassed(s);
+            out.insert(QStringLiteral("end"), QJsonObject{{"grade", step.end->grade},
+                                                          {"right", step.end->right},
+                                                          {"count", step.end->count}});
+            out.insert(QStringLiteral("person"), personState(s));
+            return jsonResponse(out);
+        }));
+    http_.route("/api/run", Method::Get, withSession(false, [](Session& s, const QHttpServerRequest&) {
+                    const testing::Run* run = s.course->run();
+                    if (!run || run->finished())
+                        return jsonResponse({{"active", false}});
+                    return jsonResponse({{"active", true},
+                                         {"test", u(run->testName())},
+                                         {"question", questionJson(run->question())}});
+                }));
+    http_.route("/api/run/abandon", Method::Post,
+                withSession(false, [this](Session& s, const QHttpServerRequest&) {
+                    if (s.course->run() && !s.course->run()->finished())
+                        ended(s, 0);
+                    s.course->abandonRun();
+                    return jsonResponse({});
+                }));
+
+    // --- The administrator.
+    http_.route("/api/admin/settings", Method::Get,
+                withSession(true, [](Session& s, const QHttpServerRequest&) {
+                    const accounts::Settings current = s.course->settings();
+                    return jsonResponse({{"login", u(current.login)}, {"journal", u(current.journal)}});
+                }));
+    http_.route("/api/admin/settings", Method::Post,
+                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                    const QJsonObject body = bodyOf(r);
+                    const std::optional<std::string> login = text(body, "login");
+                    const std::optional<std::string> journal = text(body, "journal");
+                    std::optional<std::string> password;
+                    if (body.contains(QStringLiteral("password")))
+                        password = text(body, "password").value_or(std::string(1, '\n'));
+                    if (!login || !journal)
+                        return errorResponse(Status::BadRequest, kNotEncodable);
+                    if (const auto refusal = s.course->writeSettings({*login, {}, *journal}, password))
+                        return errorResponse(Status::BadRequest, QString::fromStdString(*refusal));
+                    return jsonResponse({});
+                }));
+    http_.route("/api/admin/users", Method::Get, withSession(true, [](Session& s, const QHttpServerRequest&) {
+                    QJsonArray users;
+                    for (const std::string& name : s.course->userList())
+                        users.append(u(name));
+                    return jsonResponse({{"users", users}});
+                }));
+    http_.route(
+        "/api/admin/record", Method::Get, withSession(true, [](Session& s, const QHttpServerRequest& r) {
+            // The grades of one student as stored (the report prints them): never the password.
+            const std::optional<std::string> name = cp::fromUtf8(
+                r.query().queryItemValue(QStringLiteral("name"), QUrl::FullyDecoded).toStdString());
+            if (!name || accounts::findUser(s.course->userList(), *name) < 0 || !s.course->hasRecord(*name))
+                return errorResponse(
+                    Status::NotFound,
+                    QStringLiteral("Студент не зарегистрирован. Выберите студента из списка."));
+            QJsonArray values;
+            for (const std::string& v : s.course->storedValues(*name))
+                values.append(u(v));
+            return jsonResponse({{"name", u(*name)}, {"values", values}});
+        }));
+    http_.route("/api/admin/pick", Method::Post,
+                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                    const std::optional<std::string> name = text(bodyOf(r), "name");
+                    if (!name)
+                        return errorResponse(Status::BadRequest, kNotEncodable);
+                    return jsonResponse({{"grades", gradesJson(s.course->pickUser(*name))}});
+                }));
+    http_.route("/api/admin/delete", Method::Post,
+                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                    const std::optional<std::string> name = text(bodyOf(r), "name");
+                    if (!name || name->empty())
+                        return errorResponse(Status::BadRequest, QStringLiteral("Укажите имя пользователя."));
+                    s.course->removeUser(*name);
+                    return jsonResponse({});
+                }));
+    http_.route("/api/admin/journal", Method::Get,
+                withSession(true, [](Session& s, const QHttpServerRequest&) {
+                    QJsonArray lines;
+                    for (const std::string& line : s.course->journalLines())
+                        lines.append(u(line));
+                    return jsonResponse({{"lines", lines}});
+                }));
+    http_.route("/api/admin/overview", Method::Get,
+                withSession(true, [](Session& s, const QHttpServerRequest&) {
+                    return jsonResponse(classTableJson(s.course->classTable()));
+                }));
+    http_.route("/api/admin/statistics", Method::Get,
+                withSession(true, [](Session& s, const QHttpServerRequest&) {
+                    return jsonResponse(statisticsJson(s.course->statistics()));
+                }));
+    http_.route("/api/admin/items", Method::Get, withSession(true, [](Session& s, const QHttpServerRequest&) {
+                    return jsonResponse(itemsJson(s.course->itemAnalysis()));
+                }));
+    http_.route("/api/admin/options", Method::Get,
+                withSession(true, [](Session& s, const QHttpServerRequest&) {
+                    const testing::Options o = s.course->options();
+                    return jsonResponse({{"shuffleAnswers", o.shuffleAnswers}, {"draw", o.draw}});
+                }));
+    http_.route("/api/admin/options", Method::Post,
+                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                    const QJsonObject body = bodyOf(r);
+                    testing::Options o;
+                    o.shuffleAnswers = body.value(QStringLiteral("shuffleAnswers")).toBool();
+                    o.draw = body.value(QStringLiteral("draw")).toInt(-1);
+                    s.course->writeOptions(o);
+                    return jsonResponse({});
+                }));
+    http_.route(
+        "/api/admin/install", Method::Post, withSession(true, [](Session& s, const QHttpServerRequest& r) {
+            const QJsonObject body = bodyOf(r);
+            const QByteArray source =
+                QByteArray::fromBase64(body.value(QStringLiteral("source")).toString().toLatin1());
+            const course::Installed out =
+                s.course->installTest(body.value(QStringLiteral("number")).toInt(0), source.toStdString());
+            return jsonResponse({{"questions", out.questions},
+                                 {"path", QString::fromStdString(out.path)},
+                                 {"backup", QString::fromStdString(out.backup)}});
+        }));
+    http_.route(
+        "/api/admin/monitor", Method::Get, withSession(true, [this](Session&, const QHttpServerRequest&) {
+            QJsonArray people, recent;
+            for (const auto& [token, s] : sessions_) {
+                QJsonObject p{
+                    {"name", u(s.course->signedInName())},
+                    {"address", s.address},
+                    {"role", s.course->role() == course::Role::Administrator ? "administrator" : "student"}};
+                if (const testing::Run* run = s.course->run(); run && !run->finished()) {
+                    p.insert(QStringLiteral("test"), u(run->testName()));
+                    p.insert(QStringLiteral("question"), std::min(run->current(), run->count()));
+                    p.insert(QStringLiteral("count"), run->count());
+                }
+                people.append(p);
+            }
+            for (const Ended& e : recent_)
+                recent.append(QJsonObject{
+                    {"name", u(e.name)}, {"test", u(e.test)}, {"grade", e.grade}, {"time", e.time}});
+            return jsonResponse({{"signedIn", people}, {"recent", recent}});
+        }));
+}
+
+} // namespace ortavia::server

@@ -1,0 +1,79 @@
+#pragma once
+// The lab server: one course folder (the current directory) served to the clients over HTTPS with
+// JSON. Every student's and the administrator's session is a FilesCourse of its own, found by a
+// random token; the run of a test lives here, and grades, journal and answer log are written by the
+// same core code as on a single computer. Sessions live in memory only.
+#include <QHttpServer>
+#include <QJsonObject>
+#include <QObject>
+#include <QTimer>
+#include <chrono>
+#include <deque>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "course/files_course.h"
+
+namespace ortavia::server {
+
+using Clock = std::chrono::steady_clock;
+
+struct Timeouts {
+    std::chrono::seconds sessionIdle{2 * 60 * 60}; // a token unused this long is refused
+    std::chrono::seconds runIdle{30 * 60};         // an unanswered run this long ends without a grade
+    std::chrono::seconds failureWindow{60};        // five failed sign-ins of a name within it ...
+    std::chrono::seconds wait{30};                 // ... make the name wait this long
+};
+
+class LabServer : public QObject {
+public:
+    explicit LabServer(Timeouts timeouts, QObject* parent = nullptr);
+    QHttpServer& http() { return http_; }
+
+private:
+    struct Session {
+        std::string token;
+        std::unique_ptr<course::FilesCourse> course;
+        QString address;
+        Clock::time_point lastSeen, runLastSeen;
+        std::set<std::string> locked; // commands of topics the student may not open yet
+    };
+    struct Failures {
+        std::deque<Clock::time_point> times;
+        Clock::time_point waitUntil{};
+    };
+    struct Ended {
+        std::string name, test; // code page
+        int grade = 0;          // 0: ended without a grade
+        QString time;
+    };
+
+    void addRoutes();
+    // The session of the request's token: nullptr and the refusal (401 or 403) in refusal.
+    Session* sessionOf(const QHttpServerRequest& request, bool administrator, QHttpServerResponse* refusal);
+    QHttpServerResponse signIn(const QHttpServerRequest& request);
+    QHttpServerResponse passwordCheck(const QHttpServerRequest& request, bool andDelete);
+    std::optional<QString> waitFor(const std::string& name);
+    void failed(const std::string& name);
+    QJsonObject personState(const Session& s) const;
+    void unlockPassed(Session& s);
+    void sweep();
+    void ended(const Session& s, int grade);
+
+    Timeouts timeouts_;
+    QHttpServer http_;
+    QTimer sweeper_;
+    std::map<std::string, Session> sessions_;
+    std::map<std::string, Failures> failures_; // by the name folded to lower case
+    std::deque<Ended> recent_;
+};
+
+// The route handlers' common answers.
+QHttpServerResponse
+jsonResponse(const QJsonObject& body,
+             QHttpServerResponse::StatusCode status = QHttpServerResponse::StatusCode::Ok);
+QHttpServerResponse errorResponse(QHttpServerResponse::StatusCode status, const QString& message);
+
+} // namespace ortavia::server
