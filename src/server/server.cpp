@@ -10,6 +10,7 @@
 
 #include "store/codepage.h"
 #include "store/error.h"
+#include "store/store.h"
 #include "testing/testing.h"
 
 namespace ortavia::server {
@@ -224,6 +225,7 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
     // Each sign-in is a start of the program: the settings as the file holds them now.
     auto files = std::make_unique<course::FilesCourse>();
     files->settings();
+    files->leaveRecordToCaller();
     const course::SignInResult result = files->signIn(*name, *password);
     if (result.role == course::Role::None) {
         failed(*name);
@@ -299,6 +301,73 @@ void LabServer::sweep() {
     }
     for (auto it = failures_.begin(); it != failures_.end();)
         it = it->second.times.empty() && it->second.waitUntil < now ? failures_.erase(it) : std::next(it);
+}
+
+QHttpServerResponse LabServer::answerStep(Session& s, const QHttpServerRequest& r, bool* endOfRun) {
+    const QJsonObject body = bodyOf(r);
+    const testing::Run* run = s.course->run();
+    const int question = body.value(QStringLiteral("question")).toInt(0);
+    const int place = body.value(QStringLiteral("place")).toInt(0);
+    if (!run)
+        return errorResponse(Status::Conflict, QStringLiteral("Тест не начат."));
+    if (run->finished()) {
+        // The last answer sent again (its answer was lost): the end once more.
+        if (question < 1 || question > run->count())
+            return errorResponse(Status::Conflict, QStringLiteral("Тест не начат."));
+        *endOfRun = true;
+        return jsonResponse(
+            {{"end", QJsonObject{{"grade", run->grade()}, {"right", run->right()}, {"count", run->count()}}},
+             {"person", personState(s)}});
+    }
+    if (question > run->current() || question < 1)
+        return errorResponse(Status::Conflict,
+                             QStringLiteral("Ответ не принят: вопрос %1 сейчас не задан.").arg(question));
+    if (place < 1 || place > 5)
+        return errorResponse(Status::BadRequest, QStringLiteral("Нет такого ответа."));
+    s.runLastSeen = Clock::now();
+    const course::Step step = s.course->answer(question, place);
+    QJsonObject out;
+    if (!step.answerLogProblem.empty())
+        out.insert(QStringLiteral("answerLogProblem"),
+                   QString::fromStdString(step.answerLogProblem) +
+                       QStringLiteral(" Ответы этого теста не попадут в журнал ответов; тест "
+                                      "продолжается."));
+    if (step.next) {
+        out.insert(QStringLiteral("next"), questionJson(*step.next));
+        return jsonResponse(out);
+    }
+    ended(s, step.end->grade);
+    unlockPassed(s);
+    out.insert(
+        QStringLiteral("end"),
+        QJsonObject{{"grade", step.end->grade}, {"right", step.end->right}, {"count", step.end->count}});
+    out.insert(QStringLiteral("person"), personState(s));
+    *endOfRun = true;
+    return jsonResponse(out);
+}
+
+void LabServer::writeRecords() {
+    std::vector<std::unique_ptr<PendingRecord>> batch;
+    batch.swap(pending_);
+    std::optional<QString> failure;
+    try {
+        store::Batch records(accounts::kRecords);
+        for (const auto& p : batch)
+            for (int k = 1; k <= 12; ++k)
+                records.write(p->name, "test" + std::to_string(k),
+                              std::to_string(p->grades[static_cast<std::size_t>(k - 1)]));
+        records.commit();
+    } catch (const std::exception& e) {
+        failure = QString::fromStdString(e.what());
+    }
+    for (const auto& p : batch) {
+        if (!p->socket) // the client has gone meanwhile
+            continue;
+        if (failure)
+            errorResponse(Status::InternalServerError, *failure).write(std::move(p->responder));
+        else
+            p->response.write(std::move(p->responder));
+    }
 }
 
 void LabServer::addRoutes() {
@@ -422,49 +491,33 @@ void LabServer::addRoutes() {
                                        QStringLiteral(" Тест идёт без параметров; сообщите администратору."));
                     return jsonResponse(out);
                 }));
+    // The answer that ends a run is answered once the record is written: the records of all runs
+    // that end meanwhile are written together, as one change of the record file.
     http_.route(
-        "/api/run/answer", Method::Post, withSession(false, [this](Session& s, const QHttpServerRequest& r) {
-            const QJsonObject body = bodyOf(r);
-            const testing::Run* run = s.course->run();
-            const int question = body.value(QStringLiteral("question")).toInt(0);
-            const int place = body.value(QStringLiteral("place")).toInt(0);
-            if (!run)
-                return errorResponse(Status::Conflict, QStringLiteral("Тест не начат."));
-            if (run->finished()) {
-                // The last answer sent again (its answer was lost): the end once more.
-                if (question < 1 || question > run->count())
-                    return errorResponse(Status::Conflict, QStringLiteral("Тест не начат."));
-                return jsonResponse(
-                    {{"end",
-                      QJsonObject{{"grade", run->grade()}, {"right", run->right()}, {"count", run->count()}}},
-                     {"person", personState(s)}});
+        "/api/run/answer", Method::Post,
+        [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
+            bool endOfRun = false;
+            Session* s = nullptr;
+            QHttpServerResponse response = [&] {
+                try {
+                    QHttpServerResponse refusal(Status::Unauthorized);
+                    s = sessionOf(request, false, &refusal);
+                    return s ? answerStep(*s, request, &endOfRun) : std::move(refusal);
+                } catch (const std::exception& e) {
+                    endOfRun = false;
+                    return errorResponse(Status::InternalServerError, QString::fromStdString(e.what()));
+                }
+            }();
+            if (!endOfRun) {
+                response.write(std::move(responder));
+                return;
             }
-            if (question > run->current() || question < 1)
-                return errorResponse(
-                    Status::Conflict,
-                    QStringLiteral("Ответ не принят: вопрос %1 сейчас не задан.").arg(question));
-            if (place < 1 || place > 5)
-                return errorResponse(Status::BadRequest, QStringLiteral("Нет такого ответа."));
-            s.runLastSeen = Clock::now();
-            const course::Step step = s.course->answer(question, place);
-            QJsonObject out;
-            if (!step.answerLogProblem.empty())
-                out.insert(QStringLiteral("answerLogProblem"),
-                           QString::fromStdString(step.answerLogProblem) +
-                               QStringLiteral(" Ответы этого теста не попадут в журнал ответов; тест "
-                                              "продолжается."));
-            if (step.next) {
-                out.insert(QStringLiteral("next"), questionJson(*step.next));
-                return jsonResponse(out);
-            }
-            ended(s, step.end->grade);
-            unlockPassed(s);
-            out.insert(QStringLiteral("end"), QJsonObject{{"grade", step.end->grade},
-                                                          {"right", step.end->right},
-                                                          {"count", step.end->count}});
-            out.insert(QStringLiteral("person"), personState(s));
-            return jsonResponse(out);
-        }));
+            pending_.push_back(std::make_unique<PendingRecord>(PendingRecord{
+                s->course->signedInName(), s->course->grades(), QPointer<QTcpSocket>(responder.socket()),
+                std::move(responder), std::move(response)}));
+            if (pending_.size() == 1)
+                QTimer::singleShot(0, this, [this] { writeRecords(); });
+        });
     http_.route("/api/run", Method::Get, withSession(false, [](Session& s, const QHttpServerRequest&) {
                     const testing::Run* run = s.course->run();
                     if (!run || run->finished())

@@ -4,8 +4,11 @@
 // random token; the run of a test lives here, and grades, journal and answer log are written by the
 // same core code as on a single computer. Sessions live in memory only.
 #include <QHttpServer>
+#include <QHttpServerResponder>
 #include <QJsonObject>
 #include <QObject>
+#include <QPointer>
+#include <QTcpSocket>
 #include <QTimer>
 #include <chrono>
 #include <deque>
@@ -50,7 +53,18 @@ private:
         QString time;
     };
 
+    // A record to write for a run that has ended, and the answer that waits for it.
+    struct PendingRecord {
+        std::string name;
+        course::Grades grades;
+        QPointer<QTcpSocket> socket;
+        QHttpServerResponder responder;
+        QHttpServerResponse response;
+    };
+
     void addRoutes();
+    QHttpServerResponse answerStep(Session& s, const QHttpServerRequest& request, bool* endOfRun);
+    void writeRecords();
     // The session of the request's token: nullptr and the refusal (401 or 403) in refusal.
     Session* sessionOf(const QHttpServerRequest& request, bool administrator, QHttpServerResponse* refusal);
     QHttpServerResponse signIn(const QHttpServerRequest& request);
@@ -68,6 +82,7 @@ private:
     std::map<std::string, Session> sessions_;
     std::map<std::string, Failures> failures_; // by the name folded to lower case
     std::deque<Ended> recent_;
+    std::vector<std::unique_ptr<PendingRecord>> pending_;
 };
 
 // The route handlers' common answers.

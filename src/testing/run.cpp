@@ -94,7 +94,7 @@ int Run::grade() const {
     return gradeFor(right_, count());
 }
 
-void Run::finish(std::string_view journalName, Grades& grades) {
+void Run::finish(std::string_view journalName, Grades& grades, bool writeRecord) {
     if (!answered() || finished_)
         throw Error("Тест ещё не закончен.");
     finished_ = true;
@@ -103,7 +103,8 @@ void Run::finish(std::string_view journalName, Grades& grades) {
     if (entry >= 1 && entry <= 12)
         grades[static_cast<std::size_t>(entry - 1)] = static_cast<std::uint8_t>(g);
     textfile::appendLine(journalName, journalLine(user_, journalTime(), journalDate(), test_, g));
-    accounts::saveGrades(user_, grades);
+    if (writeRecord)
+        accounts::saveGrades(user_, grades);
 }
 
 } // namespace ortavia::testing

@@ -49,9 +49,10 @@ public:
     int grade() const; // once answered()
 
     // The end of the run: the grade into grades (the entry of the test), the journal line appended
-    // to journalName, then the twelve grades written to the student's record. Throws Error when the
-    // journal or the record cannot be written; what came before stays (the grade is in grades).
-    void finish(std::string_view journalName, Grades& grades);
+    // to journalName, then the twelve grades written to the student's record (unless the caller
+    // writes them itself, several records at once). Throws Error when the journal or the record
+    // cannot be written; what came before stays (the grade is in grades).
+    void finish(std::string_view journalName, Grades& grades, bool writeRecord = true);
     bool finished() const { return finished_; }
 
 private:
