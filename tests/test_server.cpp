@@ -428,6 +428,16 @@ private slots:
         c.post(QStringLiteral("/api/run/start"), {{"test", "test1"}});
         for (int q = 1; q <= 2; ++q)
             c.post(QStringLiteral("/api/run/answer"), {{"question", q}, {"place", rightOf(q)}});
+        // The live view: who is signed in, from where, on which question.
+        const QJsonArray people =
+            admin.get(QStringLiteral("/api/admin/monitor")).body.value(QStringLiteral("signedIn")).toArray();
+        QCOMPARE(people.size(), 2);
+        for (const QJsonValue p : people)
+            if (p[QStringLiteral("name")] == QStringLiteral("Нұрлан")) {
+                QCOMPARE(p[QStringLiteral("address")].toString(), QStringLiteral("127.0.0.1"));
+                QCOMPARE(p[QStringLiteral("question")].toInt(), 3);
+                QCOMPARE(p[QStringLiteral("count")].toInt(), 12);
+            }
         QTest::qWait(2500);
         // The run ended without a grade; the answers stay in the answer log.
         QCOMPARE(c.get(QStringLiteral("/api/run")).body.value(QStringLiteral("active")).toBool(), false);
