@@ -118,6 +118,15 @@ QJsonObject itemsJson(const reports::ItemAnalysis& analysis) {
     return {{"tests", tests}, {"lines", double(analysis.lines)}, {"skipped", double(analysis.skipped)}};
 }
 
+// The commands that a pass of test k opens (the unlock table's row), in lower case.
+std::vector<std::string> governed(int k) {
+    std::vector<std::string> commands;
+    if (const testing::UnlockRow* row = testing::unlockRowFor("test" + std::to_string(k)))
+        for (std::size_t i = 1; i < row->row.size(); ++i)
+            commands.push_back(cp::foldCase(row->row[i]));
+    return commands;
+}
+
 QString clockText() {
     return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
 }
@@ -155,9 +164,8 @@ LabServer::Session* LabServer::sessionOf(const QHttpServerRequest& request, bool
         header.startsWith(prefix) ? header.mid(prefix.size()).toStdString() : std::string();
     auto it = sessions_.find(token);
     const auto now = Clock::now();
+    // An expired session is refused here and removed by the sweep, which ends its run.
     if (token.empty() || it == sessions_.end() || now - it->second.lastSeen > timeouts_.sessionIdle) {
-        if (it != sessions_.end())
-            sessions_.erase(it);
         *refusal = errorResponse(Status::Unauthorized, QStringLiteral("Сеанс закончился. Войдите снова."));
         return nullptr;
     }
@@ -199,9 +207,8 @@ void LabServer::unlockPassed(Session& s) {
     const course::Grades g = s.course->grades();
     for (int k = 1; k <= 12; ++k)
         if (g[static_cast<std::size_t>(k - 1)] >= 3)
-            if (const testing::UnlockRow* row = testing::unlockRowFor("test" + std::to_string(k)))
-                for (std::size_t i = 1; i < row->row.size(); ++i)
-                    s.locked.erase(cp::foldCase(row->row[i]));
+            for (const std::string& command : governed(k))
+                s.locked.erase(command);
 }
 
 QJsonObject LabServer::personState(const Session& s) const {
@@ -245,9 +252,8 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
     if (result.role == course::Role::Student)
         for (int n = 1; n <= 10; ++n)
             if (result.grades[static_cast<std::size_t>(n - 1)] < 3)
-                if (const testing::UnlockRow* row = testing::unlockRowFor("test" + std::to_string(n)))
-                    for (std::size_t i = 1; i < row->row.size(); ++i)
-                        s.locked.insert(cp::foldCase(row->row[i]));
+                for (const std::string& command : governed(n))
+                    s.locked.insert(command);
     QJsonObject out = personState(s);
     out.insert(QStringLiteral("token"), QString::fromStdString(token));
     out.insert(QStringLiteral("expiresIdle"), double(timeouts_.sessionIdle.count()));
