@@ -226,6 +226,24 @@ private slots:
                          .status,
                      404);
 
+        // The journal the administrator reads back is a file of the course, not a record or a secret.
+        for (const char* journal : {"users.ini", "data/info/TUMB.db", "/etc/passwd", "../outside.txt",
+                                    "answers.log", "data\\tests\\j.txt", ".server/key.pem"})
+            QCOMPARE(
+                admin.post(QStringLiteral("/api/admin/settings"), {{"login", "admin"}, {"journal", journal}})
+                    .status,
+                400);
+        QCOMPARE(
+            admin.post(QStringLiteral("/api/admin/settings"), {{"login", "admin"}, {"journal", "logs/j.txt"}})
+                .status,
+            200);
+        QCOMPARE(course_->read(QStringLiteral("data/info/tumb.db")),
+                 "admin|" + kAdminPassword + "|logs/j.txt\r\n");
+        course_->write(QStringLiteral("data/info/tumb.db"), "admin|" + kAdminPassword + "|users.ini\r\n");
+        Client later(server);
+        later.signIn(QStringLiteral("admin"), QString::fromLatin1(kAdminPassword));
+        QCOMPARE(later.get(QStringLiteral("/api/admin/journal")).status, 400);
+
         // Nothing seen holds a password, another student, the record file or a marked right answer.
         const QByteArray records = course_->read(QStringLiteral("users.ini"));
         for (const Reply& r : seen) {

@@ -55,6 +55,7 @@ public:
     // The session's state, for the server's live view and its checks.
     const std::string& signedInName() const { return name_; }
     const testing::Run* run() const { return run_.get(); }
+    const std::string& journalName() { return loaded().journal; } // the session's journal file
     // The options file's problem at the last start of a run (UTF-8), or empty: the run then goes
     // on with the options off, as the test screen does.
     const std::string& optionsProblem() const { return optionsProblem_; }

@@ -118,6 +118,40 @@ QJsonObject itemsJson(const reports::ItemAnalysis& analysis) {
     return {{"tests", tests}, {"lines", double(analysis.lines)}, {"skipped", double(analysis.skipped)}};
 }
 
+// Why a journal name cannot serve on the server, whose administrator reads the journal back over
+// the network: it must be a file of the course folder, and not one of its users, records, settings,
+// tests or the answer log, nor a file of the server itself.
+std::optional<QString> journalRefusal(std::string_view journal) {
+    const QString refused =
+        QStringLiteral("Журнал тестов на сервере — это файл в папке курса, например "
+                       "journal.txt, и не файл пользователей, настроек, тестов или журнал "
+                       "ответов.");
+    if (journal.empty() || journal.front() == '/' || journal.front() == '\\' ||
+        journal.find(':') != std::string_view::npos)
+        return refused;
+    // The parts of the name, folded, joined again by '\\' as the course's own names are written.
+    std::string joined, part;
+    std::vector<std::string> parts;
+    for (const char c : std::string(journal) + '/') {
+        if (c != '/' && c != '\\') {
+            part += c;
+            continue;
+        }
+        if (part.empty() || part.front() == '.')
+            return refused;
+        parts.push_back(cp::foldCase(part));
+        joined += (joined.empty() ? "" : "\\") + parts.back();
+        part.clear();
+    }
+    if (parts.size() > 1 && parts[0] == "data" && parts[1] == "tests")
+        return refused;
+    for (const std::string_view file : {accounts::kUserList, accounts::kRecords.substr(1),
+                                        accounts::kSettingsFile, testing::kOptionsFile, testing::kAnswerLog})
+        if (joined == cp::foldCase(file))
+            return refused;
+    return std::nullopt;
+}
+
 // The commands that a pass of test k opens (the unlock table's row), in lower case.
 std::vector<std::string> governed(int k) {
     std::vector<std::string> commands;
@@ -556,6 +590,8 @@ void LabServer::addRoutes() {
                         password = text(body, "password").value_or(std::string(1, '\n'));
                     if (!login || !journal)
                         return errorResponse(Status::BadRequest, kNotEncodable);
+                    if (const std::optional<QString> refusal = journalRefusal(*journal))
+                        return errorResponse(Status::BadRequest, *refusal);
                     if (const auto refusal = s.course->writeSettings({*login, {}, *journal}, password))
                         return errorResponse(Status::BadRequest, QString::fromStdString(*refusal));
                     return jsonResponse({});
@@ -597,6 +633,8 @@ void LabServer::addRoutes() {
                 }));
     http_.route("/api/admin/journal", Method::Get,
                 withSession(true, [](Session& s, const QHttpServerRequest&) {
+                    if (const std::optional<QString> refusal = journalRefusal(s.course->journalName()))
+                        return errorResponse(Status::BadRequest, *refusal);
                     QJsonArray lines;
                     for (const std::string& line : s.course->journalLines())
                         lines.append(u(line));
