@@ -25,7 +25,7 @@ const char* const kUsage =
     "Использование:\n"
     "  ortavia-server --course ПАПКА [--listen АДРЕС:ПОРТ] [--tls-cert ФАЙЛ --tls-key ФАЙЛ]\n"
     "  ortavia-server --course ПАПКА [--tls-cert ФАЙЛ] --fingerprint\n"
-    "Служит папку курса компьютерам класса по HTTPS (порт по умолчанию 8443). Ключ и самоподписанный\n"
+    "Открывает папку курса компьютерам класса по HTTPS (порт по умолчанию 8443). Ключ и самоподписанный\n"
     "сертификат создаются при первом запуске в ПАПКА/.server/; --fingerprint печатает отпечаток\n"
     "SHA-256 сертификата, который вводится на компьютерах студентов.\n"
     "  --session-timeout С   сеанс без запросов дольше С секунд закрывается (по умолчанию 7200)\n"
@@ -121,7 +121,8 @@ int main(int argc, char** argv) {
             return kWrongCall;
         }
     }
-    if (course.isEmpty() || certPath.isEmpty() != keyPath.isEmpty()) {
+    if (course.isEmpty() ||
+        (certPath.isEmpty() != keyPath.isEmpty() && !(fingerprint && keyPath.isEmpty()))) {
         std::cerr << kUsage;
         return kWrongCall;
     }
