@@ -2,13 +2,17 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <xlsxwriter.h>
+#include <zlib.h>
 
 #include "accounts/accounts.h"
 #include "reports/class_table.h"
@@ -266,6 +270,84 @@ std::string xlsxReason(lxw_error status, int err) {
     }
 }
 
+// Whether the workbook's sheet was written to its end. The library writes a sheet to a temporary
+// file first and does not notice when that file cannot be written (a full disk, a size limit):
+// the workbook then closes without an error, its sheet cut off. So the sheet is read back from the
+// zip (its last bytes inflated) and must end with its closing tag.
+bool sheetComplete(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    const auto readAt = [fd](off_t offset, std::size_t size) {
+        std::string bytes(size, '\0');
+        const ssize_t n = pread(fd, bytes.data(), size, offset);
+        bytes.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        return bytes;
+    };
+    const auto le = [](const std::string& b, std::size_t at, int bytes) {
+        std::uint32_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = (v << 8) | static_cast<unsigned char>(b[at + static_cast<std::size_t>(i)]);
+        return v;
+    };
+    struct stat st;
+    if (fstat(fd, &st) != 0 || st.st_size < 22)
+        return false;
+    // The end of the central directory (no archive comment is written) and the directory itself.
+    const std::string end = readAt(st.st_size - 22, 22);
+    if (end.size() != 22 || le(end, 0, 4) != 0x06054b50)
+        return false;
+    const std::string dir = readAt(le(end, 16, 4), le(end, 12, 4));
+    constexpr std::string_view kSheet = "xl/worksheets/sheet1.xml";
+    for (std::size_t at = 0; at + 46 <= dir.size();) {
+        if (le(dir, at, 4) != 0x02014b50)
+            return false;
+        const std::size_t nameLen = le(dir, at + 28, 2);
+        if (std::string_view(dir).substr(at + 46, nameLen) != kSheet) {
+            at += 46 + nameLen + le(dir, at + 30, 2) + le(dir, at + 32, 2);
+            continue;
+        }
+        const off_t local = le(dir, at + 42, 4);
+        const std::string header = readAt(local, 30);
+        if (le(dir, at + 10, 2) != Z_DEFLATED || header.size() != 30)
+            return false;
+        off_t offset = local + 30 + le(header, 26, 2) + le(header, 28, 2);
+        std::uint32_t left = le(dir, at + 20, 4);
+        z_stream z{};
+        if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
+            return false;
+        std::string tail;
+        char out[65536];
+        int status = Z_OK;
+        while (status == Z_OK && left > 0) {
+            std::string in = readAt(offset, std::min<std::uint32_t>(left, 65536));
+            if (in.empty())
+                break;
+            offset += static_cast<off_t>(in.size());
+            left -= static_cast<std::uint32_t>(in.size());
+            z.next_in = reinterpret_cast<Bytef*>(in.data());
+            z.avail_in = static_cast<uInt>(in.size());
+            while (status == Z_OK && z.avail_in > 0) {
+                z.next_out = reinterpret_cast<Bytef*>(out);
+                z.avail_out = sizeof out;
+                status = inflate(&z, Z_NO_FLUSH);
+                tail.append(out, sizeof out - z.avail_out);
+                if (tail.size() > 64)
+                    tail.erase(0, tail.size() - 64);
+            }
+        }
+        inflateEnd(&z);
+        while (!tail.empty() && std::isspace(static_cast<unsigned char>(tail.back())))
+            tail.pop_back();
+        return status == Z_STREAM_END && tail.ends_with("</worksheet>");
+    }
+    return false;
+}
+
 // The workbook goes to a temporary file beside the target and replaces it only when complete.
 void writeXlsxFile(const Table& table, const QByteArray& path) {
     checkXlsxLimits(table, path);
@@ -308,6 +390,10 @@ void writeXlsxFile(const Table& table, const QByteArray& path) {
     const int err = errno;
     if (status != LXW_NO_ERROR || closed != LXW_NO_ERROR)
         failed(xlsxReason(status != LXW_NO_ERROR ? status : closed, err));
+    if (!sheetComplete(temp.path))
+        failed("книга XLSX не записана до конца: лист обрезан (нет места на диске или превышен допустимый "
+               "размер "
+               "файла в папке файла или во временной папке)");
     putInPlace(temp, path);
 }
 
