@@ -39,25 +39,9 @@ std::string shown(const QByteArray& path) {
                 (why.empty() ? std::string(".") : ": " + why + "."));
 }
 
-std::string parentOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
 std::string baseOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::optional<std::string> canonical(const std::string& path) {
-    char* real = realpath(path.c_str(), nullptr);
-    if (!real)
-        return std::nullopt;
-    std::string out(real);
-    std::free(real);
-    return out;
 }
 
 // Where a file is, as the file system has it: the real folder and the name in it.
@@ -66,7 +50,7 @@ struct Place {
 };
 
 std::optional<Place> placeOf(const std::string& path) {
-    std::optional<std::string> folder = canonical(parentOf(path));
+    std::optional<std::string> folder = atomicfile::canonical(atomicfile::folderOf(path));
     if (!folder)
         return std::nullopt;
     return Place{std::move(*folder), baseOf(path)};
@@ -106,7 +90,7 @@ void refuseCourseFile(const QByteArray& nativePath) {
     for (const auto& [name, what] : files) {
         const std::string real = fsys::resolve(name);
         const std::optional<Place> place = placeOf(real);
-        const std::optional<std::string> target = canonical(real);
+        const std::optional<std::string> target = atomicfile::canonical(real);
         const bool same =
             (place && place->folder == outPlace->folder && sameNameNoCase(place->name, outPlace->name)) ||
             (target && *target == outPlace->folder + (outPlace->folder == "/" ? "" : "/") + outPlace->name);
@@ -152,7 +136,7 @@ struct TempFile {
 
 TempFile makeTemp(const QByteArray& target) {
     const std::string t(target.constData(), static_cast<std::size_t>(target.size()));
-    const std::string dir = parentOf(t);
+    const std::string dir = atomicfile::folderOf(t);
     struct stat st;
     if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         cannotWrite(target, "нет папки \"" + QString::fromUtf8(dir.c_str()).toStdString() + "\"");
@@ -167,22 +151,6 @@ TempFile makeTemp(const QByteArray& target) {
             cannotWrite(target, atomicfile::reason(errno));
     }
     cannotWrite(target, atomicfile::reason(EEXIST));
-}
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // Puts the written temporary file in the target's place. A file replaced keeps its permission bits
@@ -211,7 +179,7 @@ public:
 protected:
     qint64 readData(char*, qint64) override { return -1; }
     qint64 writeData(const char* data, qint64 size) override {
-        if (!writeAll(fd_, data, static_cast<std::size_t>(size))) {
+        if (!atomicfile::writeFully(fd_, data, static_cast<std::size_t>(size))) {
             error = errno;
             return -1;
         }

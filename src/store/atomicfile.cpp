@@ -200,6 +200,24 @@ std::string followLinks(const std::string& realPath) {
     return path;
 }
 
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::optional<std::string> canonical(const std::string& path) {
+    std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
+    if (!real)
+        return std::nullopt;
+    return std::string(real.get());
+}
+
+bool writeFully(int fd, const char* data, size_t size) {
+    return writeAll(fd, data, size);
+}
+
 std::string reason(int err) {
     switch (err) {
     case kNotRegular:
@@ -248,20 +266,6 @@ std::string reason(int err) {
 
 namespace {
 
-std::string parentOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::optional<std::string> canonical(const std::string& path) {
-    std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
-    if (!real)
-        return std::nullopt;
-    return std::string(real.get());
-}
-
 bool isWithin(const std::string& path, const std::string& folder) {
     return folder == "/" || path == folder || (path.starts_with(folder) && path[folder.size()] == '/');
 }
@@ -276,12 +280,12 @@ void requireLinkWithin(const std::string& realPath, std::string_view within) {
     if (!within.empty()) {
         root = canonical(fsys::resolve(within));
     } else {
-        root = canonical(parentOf(realPath));
+        root = canonical(folderOf(realPath));
         const std::optional<std::string> course = canonical(".");
         if (root && course && isWithin(*root, *course))
             root = course;
     }
-    const std::optional<std::string> folder = canonical(parentOf(target));
+    const std::optional<std::string> folder = canonical(folderOf(target));
     // A link into a folder that does not exist, or a folder that cannot be looked at: the write
     // fails there anyway, with the usual message.
     if (!root || !folder || isWithin(*folder, *root))
@@ -294,16 +298,15 @@ void requireLinkWithin(const std::string& realPath, std::string_view within) {
 
 void adoptFolderGroup(int fd, const std::string& folder) {
     struct stat dir;
-    if (stat(folder.c_str(), &dir) != 0 || (dir.st_mode & S_IWGRP) == 0)
+    // A shared temporary folder (sticky, like /tmp) is no course folder.
+    if (stat(folder.c_str(), &dir) != 0 || (dir.st_mode & S_IWGRP) == 0 || (dir.st_mode & S_ISVTX) != 0)
         return;
     struct stat st;
     if (fstat(fd, &st) != 0)
         return;
-    // Not a member of the folder's group (or not allowed to give files away): the file keeps the
-    // user's group, and the group bits still let a set-group-ID folder's group in.
-    if (st.st_gid != dir.st_gid) {
-        [[maybe_unused]] int ignored = fchown(fd, static_cast<uid_t>(-1), dir.st_gid);
-    }
+    if (st.st_gid != dir.st_gid &&
+        (fchown(fd, static_cast<uid_t>(-1), dir.st_gid) != 0 || fstat(fd, &st) != 0))
+        return; // not a member of the folder's group: the file stays the user's own
     [[maybe_unused]] int ignored = fchmod(fd, (st.st_mode & 07777) | S_IRGRP | S_IWGRP);
 }
 
@@ -311,7 +314,7 @@ int openCreating(const std::string& path, int flags) {
     for (int attempt = 0; attempt < 8; ++attempt) {
         const int made = ::open(path.c_str(), (flags & ~O_ACCMODE) | O_RDWR | O_CREAT | O_EXCL, 0666);
         if (made >= 0) {
-            adoptFolderGroup(made, parentOf(path));
+            adoptFolderGroup(made, folderOf(path));
             return made;
         }
         if (errno != EEXIST)

@@ -26,6 +26,15 @@ std::string notRegularMessage(const std::string& realPath);
 // they are.
 std::string followLinks(const std::string& realPath);
 
+// The folder part of a path ("." for a bare name, "/" at the root).
+std::string folderOf(const std::string& path);
+
+// The path with every link, "." and ".." resolved (realpath), or nullopt when it does not exist.
+std::optional<std::string> canonical(const std::string& path);
+
+// Writes all bytes to fd, retrying after interruptions and short writes. False with errno set.
+bool writeFully(int fd, const char* data, size_t size);
+
 // The system's reason for an errno value (or kNotRegular) in Russian words, for the messages of
 // the teacher's tool and the new windows.
 std::string reason(int err);
@@ -43,7 +52,8 @@ int openCreating(const std::string& path, int flags);
 
 // A file just created in a folder that its group may write gets the folder's group and read and
 // write for the group, whatever the umask, as a set-group-ID folder gives, so that the students of
-// a lab (different users of one group) can all write what the first of them created.
+// a lab (different users of one group) can all write what the first of them created. A user who
+// is no member of that group keeps the file as it was made, as does a sticky folder (/tmp).
 void adoptFolderGroup(int fd, const std::string& folder);
 
 // A file is read-only when its mode has no write bit at all (as for root, who passes every

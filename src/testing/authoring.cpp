@@ -701,8 +701,10 @@ std::string exportText(const std::vector<Item>& items, Format format) {
     return out;
 }
 
-std::string install(std::string_view path, std::string_view content, std::string_view courseFolder) {
-    std::string backup;
+namespace {
+
+void installUnderLock(std::string_view path, std::string_view content, std::string_view courseFolder,
+                      std::string& backup) {
     atomicfile::update(
         path, atomicfile::Missing::Create,
         [&](const std::string* old) -> std::optional<std::string> {
@@ -717,6 +719,18 @@ std::string install(std::string_view path, std::string_view content, std::string
             return std::string(content);
         },
         courseFolder);
+}
+
+} // namespace
+
+std::string install(std::string_view path, std::string_view content, std::string_view courseFolder) {
+    std::string backup;
+    try {
+        installUnderLock(path, content, courseFolder, backup);
+    } catch (const WriteError& e) {
+        throw Error("Тест не установлен: не удалось записать \"" + e.path +
+                    "\": " + atomicfile::reason(e.code) + ". Прежний файл теста не изменён.");
+    }
     return backup;
 }
 
