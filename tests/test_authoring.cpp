@@ -7,6 +7,7 @@
 #include <QProcess>
 #include <QSpinBox>
 #include <QTimer>
+#include <sys/stat.h>
 
 #include "store/codepage.h"
 #include "store/error.h"
@@ -228,6 +229,79 @@ private slots:
                   QStringLiteral("--course"), course.file(QStringLiteral("data"))});
         QCOMPARE(bad.status, 1);
         QVERIFY2(bad.err.contains(QStringLiteral("нет папки data/tests")), qPrintable(bad.err));
+    }
+
+    // As root into a course folder students can write: the backup keeps the test's permissions and
+    // leaves no lock of its own; links planted in either place that lead out of the course are refused.
+    void installKeepsTheBackupPrivateAndRefusesLinksOut() {
+        CourseFolder course;
+        course.write(QStringLiteral("q.gift"), kGift);
+        course.write(QStringLiteral("victim"), "victim");
+        const auto install = [&](const char* n) {
+            return tool({QStringLiteral("install"), course.file(QStringLiteral("q.gift")), QLatin1String(n),
+                         QStringLiteral("--course"), course.path()});
+        };
+        const QString test3 = course.file(QStringLiteral("data/tests/test3.ini"));
+        QVERIFY(QFile::setPermissions(test3, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                 QFileDevice::ReadGroup | QFileDevice::WriteGroup));
+        const mode_t oldMask = umask(022);
+        const Run r = install("3");
+        umask(oldMask);
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(QFileInfo(test3 + QStringLiteral(".bak")).permissions(), QFileInfo(test3).permissions());
+        QVERIFY(!QFile::exists(test3 + QStringLiteral(".bak.lock")));
+
+        QTemporaryDir elsewhere;
+        QVERIFY(QFile(elsewhere.filePath(QStringLiteral("v"))).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::remove(course.file(QStringLiteral("data/tests/test1.ini"))));
+        QVERIFY(QFile::link(elsewhere.filePath(QStringLiteral("v")),
+                            course.file(QStringLiteral("data/tests/test1.ini"))));
+        QVERIFY(QFile::link(elsewhere.filePath(QStringLiteral("v")),
+                            course.file(QStringLiteral("data/tests/test2.ini.bak"))));
+        const QByteArray test2 = course.read(QStringLiteral("data/tests/test2.ini"));
+        for (const char* n : {"1", "2"}) {
+            const Run refused = install(n);
+            QCOMPARE(refused.status, 1);
+            QVERIFY2(refused.err.contains(QStringLiteral("символическая ссылка")), qPrintable(refused.err));
+        }
+        QCOMPARE(QFileInfo(elsewhere.filePath(QStringLiteral("v"))).size(), 0);
+        QCOMPARE(course.read(QStringLiteral("data/tests/test2.ini")), test2);
+        // A link that stays in the course works as before.
+        QVERIFY(QFile::remove(course.file(QStringLiteral("data/tests/test1.ini"))));
+        QVERIFY(
+            QFile::link(QStringLiteral("../../victim"), course.file(QStringLiteral("data/tests/test1.ini"))));
+        QCOMPARE(install("1").status, 0);
+        QVERIFY(QFileInfo(course.file(QStringLiteral("data/tests/test1.ini"))).isSymLink());
+        QCOMPARE(course.read(QStringLiteral("data/tests/test1.ini.bak")), QByteArray("victim"));
+    }
+
+    // The tool's messages name the file and say why in Russian, never the library's English.
+    void toolFailuresAreToldInRussian() {
+        CourseFolder course;
+        course.write(QStringLiteral("q.gift"), kGift);
+        QVERIFY(::mkfifo(course.file(QStringLiteral("fifo.ini")).toLocal8Bit().constData(), 0666) == 0);
+        const QString test4 = course.file(QStringLiteral("data/tests/test4.ini"));
+        QVERIFY(QFile::setPermissions(test4, QFileDevice::ReadOwner));
+        const QString fifo = course.file(QStringLiteral("fifo.ini"));
+        const QList<QPair<QStringList, QString>> cases = {
+            {{QStringLiteral("check"), fifo}, fifo},
+            {{QStringLiteral("show"), fifo}, fifo},
+            {{QStringLiteral("export"), fifo, course.file(QStringLiteral("o.txt")),
+              QStringLiteral("--format"), QStringLiteral("gift")},
+             fifo},
+            {{QStringLiteral("install"), course.file(QStringLiteral("q.gift")), QStringLiteral("4"),
+              QStringLiteral("--course"), course.path()},
+             test4},
+        };
+        for (const auto& [args, named] : cases) {
+            const Run r = tool(args);
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.contains(named) && !r.err.contains(QStringLiteral("Unknown error")) &&
+                         !r.err.contains(QStringLiteral("Unable to write")) &&
+                         (r.err.contains(QStringLiteral("не обычный файл")) ||
+                          r.err.contains(QStringLiteral("нет прав"))),
+                     qPrintable(r.err));
+        }
     }
 
     // The window converts a plain source and puts it in place as test N of the course it was

@@ -437,9 +437,9 @@ private slots:
         QCOMPARE(rows.size(), 7);
         QCOMPARE(rows[0],
                  QStringLiteral("Тест;Вопрос;Ответов;Доля верных;Дискриминация;A;B;C;D;E;Пересмотреть"));
-        QCOMPARE(rows[1], QStringLiteral("test1;1;4;0.500;1.000;0;2;0;1;1;"));
-        QCOMPARE(rows[3], QStringLiteral("test1;3;4;0.500;-1.000;2;1;0;0;1;да"));
-        QCOMPARE(rows[5], QStringLiteral("test2;2;10;0.100;0.333;0;1;0;0;9;да"));
+        QCOMPARE(rows[1], QStringLiteral("test1;1;4;0,500;1,000;0;2;0;1;1;"));
+        QCOMPARE(rows[3], QStringLiteral("test1;3;4;0,500;-1,000;2;1;0;0;1;да"));
+        QCOMPARE(rows[5], QStringLiteral("test2;2;10;0,100;0,333;0;1;0;0;9;да"));
         r = runTool({QStringLiteral("items"), course.path(), course.file(QStringLiteral("items.xlsx"))});
         QCOMPARE(r.status, 1);
         QVERIFY(course.read(QStringLiteral("items.xlsx")).startsWith("PK"));

@@ -2,6 +2,7 @@
 // PDF), the test statistics window, the core's single pass over the record file, and the
 // command-line exports of ortavia-tests (CSV parsed back, XLSX opened as a zip and its cells read).
 #include <QBarSet>
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QHeaderView>
@@ -11,6 +12,11 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QXmlStreamReader>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "reports/class_overview_form.h"
 #include "reports/class_table.h"
@@ -18,6 +24,7 @@
 #include "reports/statistics_form.h"
 #include "reports/table_export.h"
 #include "reports/table_page.h"
+#include "store/error.h"
 #include "store/ini.h"
 #include "store/store.h"
 #include "support/harness.h"
@@ -583,6 +590,160 @@ private slots:
         QVERIFY(r.err.contains(QStringLiteral("журнала тестов")));
         QVERIFY(!QFile::exists(none));
         QCOMPARE(runTool({QStringLiteral("journal")}).status, 2);
+    }
+
+    // Nothing of an export goes through a link (a student may plant one in a shared folder) or onto
+    // a file of the course; the file in the way stays as it was.
+    void exportsNeverGoThroughLinksNorOntoCourseFiles() {
+        CourseFolder course;
+        seedClass(course);
+        course.write(QStringLiteral("data/info/tumb.db"), "admin|admin|journal.csv\r\n");
+        const QByteArray journal =
+            QByteArray::fromStdString(cp("Айгерім | 10:00:00 | 07.12.2026 | test1 | 5\r\n"));
+        course.write(QStringLiteral("journal.csv"), journal);
+        QTemporaryDir outside;
+        const QString victim = outside.filePath(QStringLiteral("victim"));
+        const QString log = outside.filePath(QStringLiteral("log.xlsx"));
+        QFile v(victim), l(log);
+        QVERIFY(v.open(QIODevice::WriteOnly) && v.write("victim") == 6 && l.open(QIODevice::WriteOnly));
+        v.close();
+        QVERIFY(QFile::link(log, course.file(QStringLiteral("answers.log"))));
+        for (const char* name : {"link.csv", "link.xlsx"})
+            QVERIFY(QFile::link(victim, course.file(QLatin1String(name))));
+        for (const char* name : {"dangling.csv", "dangling.xlsx"})
+            QVERIFY(QFile::link(outside.filePath(QStringLiteral("made")), course.file(QLatin1String(name))));
+        const QList<QPair<QString, QString>> cases = {
+            {course.file(QStringLiteral("link.csv")), QStringLiteral("символическая ссылка")},
+            {course.file(QStringLiteral("link.xlsx")), QStringLiteral("символическая ссылка")},
+            {course.file(QStringLiteral("dangling.csv")), QStringLiteral("символическая ссылка")},
+            {course.file(QStringLiteral("dangling.xlsx")), QStringLiteral("символическая ссылка")},
+            {course.file(QStringLiteral("journal.csv")), QStringLiteral("журнал тестов")},
+            {course.file(QStringLiteral("JOURNAL.CSV")), QStringLiteral("журнал тестов")},
+            {log, QStringLiteral("журнал ответов")},
+        };
+        for (const auto& [out, why] : cases) {
+            const Run r = runTool({QStringLiteral("journal"), course.path(), out});
+            QVERIFY2(r.status == 1 && r.err.contains(out) && r.err.contains(why), qPrintable(out + r.err));
+        }
+        QCOMPARE(course.read(QStringLiteral("journal.csv")), journal);
+        QVERIFY(!course.exists(QStringLiteral("JOURNAL.CSV")));
+        QCOMPARE(QFileInfo(log).size(), 0);
+        QVERIFY(!QFile::exists(outside.filePath(QStringLiteral("made"))));
+
+        Running run;
+        run.signInAdmin();
+        ui::savefile::answerNext(course.file(QStringLiteral("link.csv")));
+        openOverview(run)->findChild<QPushButton*>(QStringLiteral("ButtonExport"))->click();
+        QVERIFY2(lastBoxText().contains(QStringLiteral("символическая ссылка")), qPrintable(lastBoxText()));
+        QFile again(victim);
+        QVERIFY(again.open(QIODevice::ReadOnly));
+        QCOMPARE(again.readAll(), QByteArray("victim"));
+    }
+
+    // A text a spreadsheet would take for a formula is shown as text; numbers stay numbers.
+    void csvShowsFormulasAsText() {
+        const QList<QPair<reports::Cell, QByteArray>> cases = {
+            {{QStringLiteral("=HYPERLINK(\"http://x\")"), {}}, "\"'=HYPERLINK(\"\"http://x\"\")\""},
+            {{QStringLiteral("+7 701"), {}}, "'+7 701"},
+            {{QStringLiteral("-Ерлан"), {}}, "'-Ерлан"},
+            {{QStringLiteral("@SUM(A1)"), {}}, "'@SUM(A1)"},
+            {{QStringLiteral("\tx"), {}}, "'\tx"},
+            {{QStringLiteral("\rx"), {}}, "\"'\rx\""},
+            {{QStringLiteral("a=b-c"), {}}, "a=b-c"},
+            {{QStringLiteral("-0.250"), -0.25}, "-0,250"},
+            {{QStringLiteral("5"), 5.0}, "5"},
+        };
+        reports::Table table;
+        table.header << QStringLiteral("=h");
+        for (const auto& c : cases)
+            table.rows.push_back({c.first});
+        QBuffer buffer;
+        QVERIFY(buffer.open(QIODevice::WriteOnly));
+        QVERIFY(reports::writeCsv(table, buffer));
+        QByteArray expected = "\xEF\xBB\xBF'=h\r\n";
+        for (const auto& c : cases)
+            expected += c.second + "\r\n";
+        QCOMPARE(buffer.data(), expected);
+    }
+
+    // A table past a sheet's limits is refused before anything is written; one at the limits is not.
+    void xlsxPastTheSheetLimitsIsRefusedBeforeWriting() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("big.xlsx"));
+        reports::Table rows, cell, fits;
+        rows.rows.resize(1048576); // and the header
+        cell.rows.push_back({{QString(32768, QLatin1Char('a')), {}}});
+        fits.rows.resize(1048575);
+        fits.rows.back() = {{QString(32767, QChar(u'ж')), {}}};
+        for (const auto& [table, limit] : {std::pair{&rows, "1 048 576"}, std::pair{&cell, "32 767"}}) {
+            try {
+                reports::exportTable(*table, path);
+                QFAIL("not refused");
+            } catch (const Error& e) {
+                const QString what = QString::fromUtf8(e.what());
+                QVERIFY2(what.contains(path) && what.contains(QLatin1String(limit)) &&
+                             what.contains(QLatin1String("CSV")),
+                         e.what());
+            }
+            QCOMPARE(
+                QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot).size(), 0);
+        }
+        reports::exportTable(fits, path);
+        QVERIFY(xlsxCells(path).value(QStringLiteral("A1048576")).text.size() == 32767);
+    }
+
+    // New exports follow the umask, a replaced one keeps its mode; a failing write says why in
+    // Russian and leaves the old file; an output name that is no UTF-8 is used as it came.
+    void exportFilesModesAndFailures() {
+        CourseFolder course;
+        seedClass(course);
+        const reports::Table table = reports::classTableExport(reports::readClassTable());
+        for (const char* name : {"m.csv", "m.xlsx"}) {
+            const QString path = course.file(QLatin1String(name));
+            const mode_t oldMask = umask(027);
+            reports::exportTable(table, path);
+            umask(oldMask);
+            QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFileDevice::Permissions(0x0640));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions(0x6664)));
+            reports::exportTable(table, path);
+            QCOMPARE(QFileInfo(path).permissions() & 0x0777, QFileDevice::Permissions(0x0664));
+
+            // A file size limit makes every write fail part way.
+            const QByteArray before = course.read(QLatin1String(name));
+            reports::Table large = table;
+            for (int i = 0; i < 20000; ++i) // text that compresses badly
+                large.rows.push_back({{QString::number(std::hash<int>()(i) * 2654435761u, 36), {}}});
+            struct rlimit saved;
+            getrlimit(RLIMIT_FSIZE, &saved);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            struct rlimit small = saved;
+            small.rlim_cur = 8192;
+            setrlimit(RLIMIT_FSIZE, &small);
+            QString what;
+            try {
+                reports::exportTable(large, path);
+            } catch (const Error& e) {
+                what = QString::fromUtf8(e.what());
+            }
+            setrlimit(RLIMIT_FSIZE, &saved);
+            std::signal(SIGXFSZ, oldHandler);
+            QVERIFY2(what.contains(path) && what.contains(QStringLiteral("не записан")) == (name[2] == 'x') &&
+                         !what.contains(QStringLiteral("canceled")) && !what.contains(QStringLiteral("Zip")),
+                     qPrintable(QLatin1String(name) + what));
+            QCOMPARE(course.read(QLatin1String(name)), before);
+        }
+
+        const QByteArray raw = QFile::encodeName(course.path()) + "/\xff\xfe.csv";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const QByteArray tool = QFile::encodeName(kTool), folder = QFile::encodeName(course.path());
+            execl(tool.constData(), tool.constData(), "grades", folder.constData(), raw.constData(), nullptr);
+            _exit(127);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(pid, &status, 0), pid);
+        struct stat st;
+        QCOMPARE(::stat(raw.constData(), &st), 0);
     }
 };
 

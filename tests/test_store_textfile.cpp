@@ -165,6 +165,37 @@ private slots:
         QVERIFY(S_ISLNK(st.st_mode));
         QCOMPARE(B(slurp(p("real/later.txt"))), B("made"));
     }
+    void linksOutOfTheCourseFolderAreRefused() {
+        // A student who can write the course folder plants links to files of whoever writes next.
+        const std::string course = p("course"), outside = p("outside");
+        QDir().mkpath(QString::fromStdString(course + "/real"));
+        QDir().mkpath(QString::fromStdString(outside));
+        spit(outside + "/victim", "victim");
+        QCOMPARE(::symlink((outside + "/victim").c_str(), (course + "/users").c_str()), 0);
+        QCOMPARE(::symlink("../outside/made", (course + "/journal.txt").c_str()), 0); // dangling
+        QCOMPARE(::symlink("real/inside.txt", (course + "/inside.txt").c_str()), 0);
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(QString::fromStdString(course)));
+        const std::vector<std::function<void(const char*)>> writers = {
+            [](const char* f) { textfile::replace(f, "new"); },
+            [](const char* f) { ortavia::ini::write(f, "s", "k", "v"); },
+            [](const char* f) { textfile::appendLine(f, "line"); },
+        };
+        for (std::size_t i = 0; i < writers.size(); ++i) {
+            for (const char* planted : {"users", "journal.txt"}) {
+                const std::string e = errorOf([&] { writers[i](planted); });
+                QVERIFY2(e.find("символическая ссылка") != std::string::npos &&
+                             e.find(planted) != std::string::npos,
+                         (std::to_string(i) + ": " + e).c_str());
+            }
+            writers[i]("inside.txt"); // a link within the course works as before
+        }
+        QVERIFY(QDir::setCurrent(previous));
+        QCOMPARE(B(slurp(outside + "/victim")), B("victim"));
+        QVERIFY(!QFile::exists(QString::fromStdString(outside + "/made")));
+        const std::string inside = slurp(course + "/real/inside.txt");
+        QVERIFY2(inside.starts_with("new") && inside.ends_with("k=v\r\nline\r\n"), inside.c_str());
+    }
     void pipesDevicesAndFoldersAreRefusedWithoutWaiting() {
         alarm(30); // a pipe opened the blocking way would wait for a writer for good
         QCOMPARE(::mkfifo(p("fifo").c_str(), 0666), 0);
@@ -234,6 +265,49 @@ private slots:
             QCOMPARE(::stat((dir + made).c_str(), &st), 0);
             QCOMPARE(st.st_mode & 07777, mode_t(0664)); // 0666 less the umask
         }
+    }
+    void newFilesTakeTheGroupOfAGroupWritableFolder() {
+        if (geteuid() != 0)
+            QSKIP("needs root to act as other users");
+        // Students of group 4242 with a umask that keeps everything private, in a folder without the
+        // set-group-ID bit: what the first creates, the second can still write.
+        constexpr gid_t kGroup = 4242;
+        const std::string dir = p("lab");
+        QCOMPARE(::chmod(dir_.path().toStdString().c_str(), 0711), 0);
+        QCOMPARE(::mkdir(dir.c_str(), 0775), 0);
+        QCOMPARE(::chown(dir.c_str(), 0, kGroup), 0);
+        QCOMPARE(::chmod(dir.c_str(), 0775), 0);
+        const auto asStudent = [&](uid_t uid, const std::function<void()>& work) {
+            const pid_t pid = fork();
+            if (pid == 0) {
+                umask(077);
+                if (setgroups(1, &kGroup) != 0 || setgid(uid) != 0 || setuid(uid) != 0)
+                    _exit(10);
+                try {
+                    work();
+                } catch (const Error& e) {
+                    fprintf(stderr, "%s\n", e.what());
+                    _exit(11);
+                }
+                _exit(0);
+            }
+            int status = 0;
+            return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        };
+        const auto writeAll = [&] {
+            textfile::replace(dir + "/users", "a\r\n");
+            ortavia::ini::write(dir + "/users.ini", "a", "test1", "5");
+            textfile::appendLine(dir + "/journal.txt", "a");
+        };
+        QCOMPARE(asStudent(65534, writeAll), 0);
+        for (const char* made :
+             {"/users", "/users.ini", "/journal.txt", "/users.lock", "/journal.txt.lock"}) {
+            struct stat st;
+            QCOMPARE(::stat((dir + made).c_str(), &st), 0);
+            QVERIFY2(st.st_gid == kGroup && (st.st_mode & 0060) == 0060, made);
+        }
+        QCOMPARE(asStudent(65533, writeAll), 0);
+        QCOMPARE(B(slurp(dir + "/journal.txt")), B("a\r\na\r\n"));
     }
     void appendLineErrors() {
         QCOMPARE(B(errorOf([&] { textfile::appendLine(p("missing/j.txt"), "x"); })),

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -199,22 +200,219 @@ std::string followLinks(const std::string& realPath) {
     return path;
 }
 
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::optional<std::string> canonical(const std::string& path) {
+    std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
+    if (!real)
+        return std::nullopt;
+    return std::string(real.get());
+}
+
+bool writeFully(int fd, const char* data, size_t size) {
+    return writeAll(fd, data, size);
+}
+
+std::string reason(int err) {
+    switch (err) {
+    case kNotRegular:
+        return "это не обычный файл, а канал, устройство или сокет";
+    case ENOENT:
+        return "нет такого файла или папки";
+    case ENOTDIR:
+        return "часть пути — не папка";
+    case EISDIR:
+        return "это папка";
+    case EACCES:
+    case EPERM:
+        return "нет прав на запись";
+    case EROFS:
+        return "файловая система только для чтения";
+    case ENOSPC:
+        return "нет места на диске";
+    case EDQUOT:
+        return "превышена дисковая квота";
+    case EFBIG:
+        return "файл больше допустимого размера";
+    case EIO:
+        return "ошибка ввода-вывода";
+    case ENAMETOOLONG:
+        return "слишком длинное имя";
+    case ELOOP:
+        return "слишком много символических ссылок";
+    case EEXIST:
+        return "файл уже есть";
+    case EBUSY:
+    case ETXTBSY:
+        return "файл занят";
+    case ENOMEM:
+        return "не хватает памяти";
+    case EXDEV:
+        return "файл на другом диске";
+    case EINTR:
+        return "прервано";
+    default:
+        break;
+    }
+    const char* text = err > 0 ? strerrordesc_np(err) : nullptr;
+    return "системная ошибка " + std::to_string(err) +
+           (text ? std::string(" (") + text + ")" : std::string());
+}
+
+namespace {
+
+bool isWithin(const std::string& path, const std::string& folder) {
+    return folder == "/" || path == folder || (path.starts_with(folder) && path[folder.size()] == '/');
+}
+
+} // namespace
+
+void requireLinkWithin(const std::string& realPath, std::string_view within) {
+    const std::string target = followLinks(realPath);
+    if (target == realPath)
+        return; // no link
+    std::optional<std::string> root;
+    if (!within.empty()) {
+        root = canonical(fsys::resolve(within));
+    } else {
+        root = canonical(folderOf(realPath));
+        const std::optional<std::string> course = canonical(".");
+        if (root && course && isWithin(*root, *course))
+            root = course;
+    }
+    const std::optional<std::string> folder = canonical(folderOf(target));
+    // A link into a folder that does not exist, or a folder that cannot be looked at: the write
+    // fails there anyway, with the usual message.
+    if (!root || !folder || isWithin(*folder, *root))
+        return;
+    throw Error("\"" + realPath + "\" — символическая ссылка на \"" + target + "\" за пределами папки \"" +
+                *root +
+                "\". Через такую ссылку ничего не записывается: её мог подложить любой, кто может "
+                "писать в папку. Замените ссылку обычным файлом или сообщите администратору.");
+}
+
+void adoptFolderGroup(int fd, const std::string& folder) {
+    struct stat dir;
+    // A shared temporary folder (sticky, like /tmp) is no course folder.
+    if (stat(folder.c_str(), &dir) != 0 || (dir.st_mode & S_IWGRP) == 0 || (dir.st_mode & S_ISVTX) != 0)
+        return;
+    struct stat st;
+    if (fstat(fd, &st) != 0)
+        return;
+    if (st.st_gid != dir.st_gid &&
+        (fchown(fd, static_cast<uid_t>(-1), dir.st_gid) != 0 || fstat(fd, &st) != 0))
+        return; // not a member of the folder's group: the file stays the user's own
+    [[maybe_unused]] int ignored = fchmod(fd, (st.st_mode & 07777) | S_IRGRP | S_IWGRP);
+}
+
+int openCreating(const std::string& path, int flags) {
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int made = ::open(path.c_str(), (flags & ~O_ACCMODE) | O_RDWR | O_CREAT | O_EXCL, 0666);
+        if (made >= 0) {
+            adoptFolderGroup(made, folderOf(path));
+            return made;
+        }
+        if (errno != EEXIST)
+            return -1;
+        const int fd = ::open(path.c_str(), flags);
+        if (fd >= 0 || errno != ENOENT)
+            return fd;
+        // Removed between the two opens: try again.
+    }
+    return -1;
+}
+
 bool isReadOnly(const std::string& realPath, unsigned mode) {
     if ((mode & 0222) == 0)
         return true;
     return geteuid() != 0 && faccessat(AT_FDCWD, realPath.c_str(), W_OK, AT_EACCESS) != 0;
 }
 
-void update(std::string_view formedPath, Missing missing,
-            const std::function<std::optional<std::string>(const std::string* old)>& change) {
-    const std::string real = followLinks(fsys::resolve(formedPath));
-    const auto fail = [&]() { throw Error("Unable to write to " + real); };
+namespace {
 
-    const size_t slash = real.rfind('/');
-    const std::string dir = slash == 0 ? std::string("/") : real.substr(0, slash);
-    const std::string base = real.substr(slash + 1);
-    if (base.empty())
-        fail();
+[[noreturn]] void failWith(const std::string& real, int err) {
+    throw WriteError("Unable to write to " + real, real, err);
+}
+
+// Writes content to a temporary file in the folder and renames it over base. The new file takes
+// the permission bits, group (and owner, for root) of like; without like it is a new file of the
+// folder. Throws WriteError for real.
+void writeReplacement(const std::string& real, const std::string& dir, const std::string& base,
+                      std::string_view content, const struct stat* like) {
+    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dirFd.valid())
+        failWith(real, errno);
+    const std::string prefix = tempPrefix(base);
+    removeStaleTemps(dirFd.get(), prefix);
+
+    const std::string temp = prefix + std::to_string(getpid()) + "." + std::to_string(++tempCounter);
+    Fd out(openat(dirFd.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (!out.valid())
+        failWith(real, errno);
+    const auto failAndRemove = [&](int err) {
+        out.reset();
+        unlinkat(dirFd.get(), temp.c_str(), 0);
+        failWith(real, err);
+    };
+    if (like) {
+        // The new file takes the place of the old one with its group (a user may give a file any
+        // group of theirs), its owner when we are root, and its permission bits.
+        const uid_t owner = geteuid() == 0 ? like->st_uid : static_cast<uid_t>(-1);
+        if ((geteuid() == 0 && like->st_uid != geteuid()) || like->st_gid != getegid()) {
+            [[maybe_unused]] int ignored = fchown(out.get(), owner, like->st_gid);
+        }
+        if (fchmod(out.get(), like->st_mode & 07777) != 0)
+            failAndRemove(errno);
+    } else {
+        adoptFolderGroup(out.get(), dir);
+    }
+    if (!writeAll(out.get(), content.data(), content.size()) || fsync(out.get()) != 0)
+        failAndRemove(errno);
+    if (::close(out.release()) != 0) {
+        const int err = errno;
+        unlinkat(dirFd.get(), temp.c_str(), 0);
+        failWith(real, err);
+    }
+    if (renameat(dirFd.get(), temp.c_str(), dirFd.get(), base.c_str()) != 0) {
+        const int err = errno;
+        unlinkat(dirFd.get(), temp.c_str(), 0);
+        failWith(real, err);
+    }
+    // The new content is in place; a failing flush of the folder cannot undo that, so it is not
+    // reported (the rename is then durable as soon as the file system writes its journal).
+    fsync(dirFd.get());
+}
+
+struct Target {
+    std::string real, dir, base;
+};
+
+// The file a formed name finally names, links followed once they are known to stay within.
+Target targetOf(std::string_view formedPath, std::string_view within) {
+    const std::string resolved = fsys::resolve(formedPath);
+    requireLinkWithin(resolved, within);
+    Target t;
+    t.real = followLinks(resolved);
+    const size_t slash = t.real.rfind('/');
+    t.dir = slash == 0 ? std::string("/") : t.real.substr(0, slash);
+    t.base = t.real.substr(slash + 1);
+    if (t.base.empty())
+        failWith(t.real, EISDIR);
+    return t;
+}
+
+} // namespace
+
+void update(std::string_view formedPath, Missing missing,
+            const std::function<std::optional<std::string>(const std::string* old)>& change,
+            std::string_view within) {
+    const Target t = targetOf(formedPath, within);
+    const std::string& real = t.real;
 
     // Refuse a read-only file before anything (the lock file included) is created.
     struct stat st;
@@ -222,20 +420,24 @@ void update(std::string_view formedPath, Missing missing,
         if (!S_ISREG(st.st_mode))
             throw Error(notRegularMessage(real));
         if (isReadOnly(real, st.st_mode))
-            fail();
+            failWith(real, EACCES);
     } else if (missing == Missing::Leave) {
         return;
     }
 
+    // The lock file itself is never followed: a link planted in its place is no lock of ours.
     const std::string lockPath = real + ".lock";
-    Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-    if (!lock.valid())
-        lock.reset(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC)); // flock needs no write access
-    if (!lock.valid())
-        fail();
+    Fd lock(openCreating(lockPath, O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (!lock.valid()) {
+        const int err = errno;
+        lock.reset(
+            ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW)); // flock needs no write access
+        if (!lock.valid())
+            failWith(real, errno == ENOENT ? err : errno);
+    }
     while (flock(lock.get(), LOCK_EX) != 0)
         if (errno != EINTR)
-            fail();
+            failWith(real, errno);
 
     // The content as it is now, under the lock.
     std::string old;
@@ -245,14 +447,16 @@ void update(std::string_view formedPath, Missing missing,
         Fd in(::open(real.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
         if (in.valid()) {
             if (fstat(in.get(), &oldSt) != 0)
-                fail();
+                failWith(real, errno);
             if (!S_ISREG(oldSt.st_mode))
                 throw Error(notRegularMessage(real));
-            if (isReadOnly(real, oldSt.st_mode) || !readOpen(in.get(), old))
-                fail();
+            if (isReadOnly(real, oldSt.st_mode))
+                failWith(real, EACCES);
+            if (!readOpen(in.get(), old))
+                failWith(real, errno);
             existed = true;
         } else if (errno != ENOENT) {
-            fail();
+            failWith(real, errno);
         }
     }
     if (!existed && missing == Missing::Leave)
@@ -261,45 +465,19 @@ void update(std::string_view formedPath, Missing missing,
     std::optional<std::string> content = change(existed ? &old : nullptr);
     if (!content)
         return;
+    writeReplacement(real, t.dir, t.base, *content, existed ? &oldSt : nullptr);
+}
 
-    Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!dirFd.valid())
-        fail();
-    const std::string prefix = tempPrefix(base);
-    removeStaleTemps(dirFd.get(), prefix);
-
-    const std::string temp = prefix + std::to_string(getpid()) + "." + std::to_string(++tempCounter);
-    Fd out(openat(dirFd.get(), temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-    if (!out.valid())
-        fail();
-    const auto failAndRemove = [&]() {
-        out.reset();
-        unlinkat(dirFd.get(), temp.c_str(), 0);
-        fail();
-    };
-    if (existed) {
-        // The new file takes the place of the old one with its group (a user may give a file any
-        // group of theirs), its owner when we are root, and its permission bits.
-        const uid_t owner = geteuid() == 0 ? oldSt.st_uid : static_cast<uid_t>(-1);
-        if ((geteuid() == 0 && oldSt.st_uid != geteuid()) || oldSt.st_gid != getegid()) {
-            [[maybe_unused]] int ignored = fchown(out.get(), owner, oldSt.st_gid);
-        }
-        if (fchmod(out.get(), oldSt.st_mode & 07777) != 0)
-            failAndRemove();
-    }
-    if (!writeAll(out.get(), content->data(), content->size()) || fsync(out.get()) != 0)
-        failAndRemove();
-    if (::close(out.release()) != 0) {
-        unlinkat(dirFd.get(), temp.c_str(), 0);
-        fail();
-    }
-    if (renameat(dirFd.get(), temp.c_str(), dirFd.get(), base.c_str()) != 0) {
-        unlinkat(dirFd.get(), temp.c_str(), 0);
-        fail();
-    }
-    // The new content is in place; a failing flush of the folder cannot undo that, so it is not
-    // reported (the rename is then durable as soon as the file system writes its journal).
-    fsync(dirFd.get());
+void replaceUnderLockOf(std::string_view formedPath, std::string_view content,
+                        const std::string& likeRealPath, std::string_view within) {
+    const Target t = targetOf(formedPath, within);
+    struct stat like;
+    if (stat(likeRealPath.c_str(), &like) != 0)
+        failWith(t.real, errno);
+    struct stat st;
+    if (lstat(t.real.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        throw Error(notRegularMessage(t.real));
+    writeReplacement(t.real, t.dir, t.base, content, &like);
 }
 
 } // namespace ortavia::atomicfile

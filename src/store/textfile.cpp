@@ -88,18 +88,20 @@ std::string joinLines(const std::vector<std::string>& lines) {
 }
 
 void appendLine(std::string_view path, std::string_view line) {
-    const std::string real = atomicfile::followLinks(fsys::resolve(path));
-    const auto fail = [&]() { throw Error("Unable to write to " + real); };
-    // Created with 0666 less the umask, like every file of the course folder.
+    const std::string resolved = fsys::resolve(path);
+    atomicfile::requireLinkWithin(resolved);
+    const std::string real = atomicfile::followLinks(resolved);
+    const auto fail = [&](int err) { throw WriteError("Unable to write to " + real, real, err); };
+    // Created like every new file of the course folder (atomicfile::openCreating).
     // Read access too, to see how the file ends; a file that may only be written is written all the same.
-    constexpr int kFlags = O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK;
-    int fd = ::open(real.c_str(), O_RDWR | kFlags, 0666);
+    constexpr int kFlags = O_APPEND | O_CLOEXEC | O_NONBLOCK;
+    int fd = atomicfile::openCreating(real, O_RDWR | kFlags);
     if (fd < 0 && errno == EACCES)
-        fd = ::open(real.c_str(), O_WRONLY | kFlags, 0666);
+        fd = atomicfile::openCreating(real, O_WRONLY | kFlags);
     if (fd < 0) {
         if (errno == EISDIR || errno == ENXIO)
             throw Error(atomicfile::notRegularMessage(real));
-        fail();
+        fail(errno);
     }
     struct Closer {
         int fd;
@@ -107,18 +109,19 @@ void appendLine(std::string_view path, std::string_view line) {
     } closer{fd};
     struct stat st;
     if (fstat(fd, &st) != 0)
-        fail();
+        fail(errno);
     if (!S_ISREG(st.st_mode))
         throw Error(atomicfile::notRegularMessage(real));
     if (atomicfile::isReadOnly(real, st.st_mode))
-        fail();
+        fail(EACCES);
 
     // The journal's own lock: the size seen, the line written and a short write cut back are one
     // step for all copies of the program. Where no lock file can be made the line is still
-    // written with one write.
-    int lock = ::open((real + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    // written with one write. A link in the lock's place is never followed.
+    const std::string lockPath = real + ".lock";
+    int lock = atomicfile::openCreating(lockPath, O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (lock < 0)
-        lock = ::open((real + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
+        lock = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     struct Unlocker {
         int fd;
         ~Unlocker() {
@@ -131,7 +134,7 @@ void appendLine(std::string_view path, std::string_view line) {
         }
 
     if (fstat(fd, &st) != 0)
-        fail();
+        fail(errno);
     const off_t size = st.st_size;
     std::string data;
     data.reserve(line.size() + 4);
@@ -149,10 +152,11 @@ void appendLine(std::string_view path, std::string_view line) {
     while (n < 0 && errno == EINTR);
     if (n != static_cast<ssize_t>(data.size())) {
         // A short write (a full disk): what was written is cut off again, so no torn line stays.
+        const int err = n < 0 ? errno : ENOSPC;
         if (n > 0) {
             [[maybe_unused]] int ignored = ftruncate(fd, size);
         }
-        fail();
+        fail(err);
     }
 }
 

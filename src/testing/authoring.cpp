@@ -701,17 +701,36 @@ std::string exportText(const std::vector<Item>& items, Format format) {
     return out;
 }
 
-std::string install(std::string_view path, std::string_view content) {
+namespace {
+
+void installUnderLock(std::string_view path, std::string_view content, std::string_view courseFolder,
+                      std::string& backup) {
+    atomicfile::update(
+        path, atomicfile::Missing::Create,
+        [&](const std::string* old) -> std::optional<std::string> {
+            if (old) {
+                // Written under the test file's lock, which every install holds: the backup needs
+                // no lock of its own, and it keeps the test file's permissions.
+                const std::string name = std::string(path) + ".bak";
+                atomicfile::replaceUnderLockOf(name, *old, atomicfile::followLinks(fsys::resolve(path)),
+                                               courseFolder);
+                backup = fsys::displayName(name);
+            }
+            return std::string(content);
+        },
+        courseFolder);
+}
+
+} // namespace
+
+std::string install(std::string_view path, std::string_view content, std::string_view courseFolder) {
     std::string backup;
-    atomicfile::update(path, atomicfile::Missing::Create,
-                       [&](const std::string* old) -> std::optional<std::string> {
-                           if (old) {
-                               const std::string name = std::string(path) + ".bak";
-                               textfile::replace(name, *old);
-                               backup = fsys::displayName(name);
-                           }
-                           return std::string(content);
-                       });
+    try {
+        installUnderLock(path, content, courseFolder, backup);
+    } catch (const WriteError& e) {
+        throw Error("Тест не установлен: не удалось записать \"" + e.path +
+                    "\": " + atomicfile::reason(e.code) + ". Прежний файл теста не изменён.");
+    }
     return backup;
 }
 
@@ -742,7 +761,7 @@ Installed installEnciphered(std::string_view sourcePath, std::string_view course
     encipher::Working next = working;
     Installed out;
     out.result = encipher::convert(lines, next);
-    out.backup = install(path, testFileContent(out.result));
+    out.backup = install(path, testFileContent(out.result), courseFolder);
     out.path = fsys::displayName(path);
     working = std::move(next);
     return out;

@@ -71,8 +71,10 @@ std::string exportText(const std::vector<Item>& items, Format format);
 
 // Puts a test file in place: content replaces the file at path (a code page path or fsys::rawPath);
 // an existing file is first copied to path + ".bak". A failure leaves the test file whole. Gives the
-// backup path shown to the user (empty when there was no previous file).
-std::string install(std::string_view path, std::string_view content);
+// backup path shown to the user (empty when there was no previous file). The backup keeps the test
+// file's permissions. A symbolic link in the place of either file that leads out of the course folder
+// (empty: the current directory) is refused.
+std::string install(std::string_view path, std::string_view content, std::string_view courseFolder = {});
 // The path of test n in the course folder: <course>/data/tests/test<n>.ini.
 std::string installPath(std::string_view courseFolder, int n);
 

@@ -332,11 +332,10 @@ std::vector<std::string> checkFile(std::string_view fileName, TestFile* contentO
     if (!shared) {
         if (contentOut)
             *contentOut = TestFile();
-        std::string why = err == ENOENT   ? "не найден."
-                          : err == EISDIR ? "— это папка, а не файл."
-                          : err == EACCES || err == EPERM
-                              ? "не читается: нет прав на чтение."
-                              : "не читается: " + std::string(std::strerror(err)) + ".";
+        std::string why = err == ENOENT                   ? "не найден."
+                          : err == EISDIR                 ? "— это папка, а не файл."
+                          : err == EACCES || err == EPERM ? "не читается: нет прав на чтение."
+                                                          : "не читается: " + atomicfile::reason(err) + ".";
         return {"Файл теста \"" + displayOf(fileName) + "\" " + why};
     }
     return checkContent(*shared, contentOut);

@@ -21,6 +21,7 @@
 #include "reports/item_analysis.h"
 #include "reports/journal_stats.h"
 #include "reports/table_export.h"
+#include "store/atomicfile.h"
 #include "store/codepage.h"
 #include "store/error.h"
 #include "store/fsys.h"
@@ -136,7 +137,7 @@ void enterFolder(const std::string& folder, std::string_view what) {
         throw Error(shown + " — это файл, а не папка" + std::string(what) + ".");
     }
     throw Error("Нет доступа к папке " + shown + std::string(what) + ": " +
-                (err == EACCES ? std::string("нет прав на вход в неё") : std::strerror(err)) + ".");
+                (err == EACCES ? std::string("нет прав на вход в неё") : atomicfile::reason(err)) + ".");
 }
 
 // Makes the file's folder the current directory (the store names files relative to it) and
@@ -283,7 +284,7 @@ fs::path courseTemplate() {
 }
 
 std::string systemReason() {
-    return std::strerror(errno);
+    return atomicfile::reason(errno);
 }
 
 void copyFile(const fs::path& from, const fs::path& to) {
@@ -303,10 +304,12 @@ void copyFile(const fs::path& from, const fs::path& to) {
             throw Error("не удалось прочитать \"" + from.string() + "\": " + systemReason() + ".");
         }
     }
-    // Created like any new file (mode 0666 less the umask), so that a lab's group umask applies.
+    // Created like any new file of a course folder: mode 0666 less the umask, in a group-writable
+    // folder the folder's group with read and write for it.
     const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (out < 0)
         throw Error("не удалось создать \"" + to.string() + "\": " + systemReason() + ".");
+    atomicfile::adoptFolderGroup(out, to.parent_path().string());
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(out, bytes.data() + done, bytes.size() - done);
@@ -376,15 +379,16 @@ int initCommand(const char* folderArg) {
 
 // Where an export goes, fixed before the course folder becomes the current directory; a name that
 // names no known format is a wrong call.
+// The path keeps the argument's bytes, so that a name that is no UTF-8 is written as it came.
 struct ExportTarget {
-    QString path;
+    QByteArray path;
     bool known = false;
 };
 
 ExportTarget exportTarget(const char* outArg) {
     const fs::path out = fs::absolute(fs::path(outArg));
-    ExportTarget t{QString::fromStdString(out.string())};
-    t.known = *outArg != '\0' && reports::formatOf(t.path).has_value();
+    ExportTarget t{QByteArray::fromStdString(out.string())};
+    t.known = *outArg != '\0' && reports::formatOf(QString::fromUtf8(t.path)).has_value();
     if (!t.known)
         std::cerr << "ortavia-tests: формат выбирается по расширению файла: .csv или .xlsx, а не \"" << outArg
                   << "\".\n";
@@ -509,18 +513,6 @@ std::optional<std::vector<au::Item>> importedItems(const std::string& source, co
     return std::move(parsed.items);
 }
 
-// Replaces a whole output file; a failure leaves the old one as it was.
-void writeOutput(const std::string& path, const std::string& content) {
-    try {
-        textfile::replace(path, content);
-    } catch (const Error&) {
-        const int err = errno;
-        throw Error("Не удалось записать \"" + fsys::displayName(path) + "\": " +
-                    (err == ENOENT ? std::string("нет такой папки") : std::string(std::strerror(err))) +
-                    ". Прежний файл, если он был, не изменён.");
-    }
-}
-
 bool badFormat(const std::string& name) {
     if (name.empty() || au::formatNamed(name))
         return false;
@@ -540,7 +532,7 @@ int importCommand(int argc, char** argv) {
     const std::optional<std::vector<au::Item>> items = importedItems(source, formatName);
     if (!items)
         return kFailed;
-    writeOutput(output, au::testFileContent(*items));
+    textfile::replace(output, au::testFileContent(*items));
     std::cout << "Файл теста записан: " << fsys::displayName(output) << ", вопросов: " << items->size()
               << ".\n";
     return kOk;
@@ -559,7 +551,7 @@ int exportCommand(int argc, char** argv) {
     const std::string output = absolute(argument(argv[3], "Выходной файл"));
     const std::string fileName = enterFolderOf(argument(argv[2], "Файл теста"));
     const std::vector<au::Item> items = au::itemsOf(fileName);
-    writeOutput(output, au::exportText(items, *au::formatNamed(formatName)));
+    textfile::replace(output, au::exportText(items, *au::formatNamed(formatName)));
     std::cout << "Вопросы выгружены: " << fsys::displayName(output) << ", вопросов: " << items.size()
               << ".\n";
     return kOk;
@@ -589,7 +581,7 @@ int installCommand(int argc, char** argv) {
     if (!items)
         return kFailed;
     const std::string path = au::installPath(course, n);
-    const std::string backup = au::install(path, au::testFileContent(*items));
+    const std::string backup = au::install(path, au::testFileContent(*items), course);
     std::cout << "Тест " << n << " установлен: " << fsys::displayName(path) << ", вопросов: " << items->size()
               << ".\n";
     if (!backup.empty())
@@ -677,6 +669,11 @@ int main(int argc, char** argv) {
     int status = kFailed;
     try {
         status = run(argc, argv);
+    } catch (const ortavia::WriteError& e) {
+        std::cerr << "ortavia-tests: не удалось записать \"" << e.path
+                  << "\": " << ortavia::atomicfile::reason(e.code)
+                  << ". Прежний файл, если он был, не изменён.\n";
+        status = kFailed;
     } catch (const ortavia::Error& e) {
         std::cerr << "ortavia-tests: " << e.what() << '\n';
         status = kFailed;
