@@ -441,6 +441,11 @@ private slots:
         for (const reports::ItemFigures* f : reports::byShareRight(t2))
             order.push_back(f->question);
         QCOMPARE(order, (std::vector<int>{2, 3, 1}));
+        // A question repeated begins a new run, whatever its number.
+        std::string repeated;
+        for (const int q : {63, 64, 65, 66, 65, 64, 1000, 1000})
+            repeated += "z | t | d | test4 | " + std::to_string(q) + " | 1 | 1\n";
+        QCOMPARE(reports::analyseItems(repeated).tests[0].runs, 3LL);
         // One run alone has no groups to compare.
         const std::string single = "x | t | d | test3 | 1 | 1 | 1\r\n";
         QVERIFY(!reports::analyseItems(single).tests[0].items[0].discrimination);

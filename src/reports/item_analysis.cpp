@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdint>
 #include <unordered_map>
-#include <unordered_set>
 
 #include "reports/journal_stats.h"
 #include "store/codepage.h"
@@ -49,6 +48,7 @@ std::optional<LogLine> splitLogLine(std::string_view line) {
 struct Run {
     std::uint32_t test = 0;
     int answered = 0, right = 0;
+    std::uint64_t firstAnswered = 0; // bit q - 1 for each question q <= 64 answered in the run
     double score() const { return answered ? double(right) / answered : 0.0; }
 };
 
@@ -67,6 +67,49 @@ struct KeyHash {
         const std::hash<std::string_view> h;
         return h(k.name) * 31 + h(k.test);
     }
+};
+
+// An index of 64-bit keys (never ~0) by open addressing: one array, no allocation per key, which
+// matters for the millions of lines of a term.
+class FlatIndex {
+public:
+    // The value of key; a new key gets value. second: the key was new.
+    std::pair<std::uint32_t, bool> tryEmplace(std::uint64_t key, std::uint32_t value) {
+        if ((size_ + 1) * 2 > slots_.size())
+            grow();
+        for (std::size_t i = spread(key) & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+            Slot& slot = slots_[i];
+            if (slot.key == key)
+                return {slot.value, false};
+            if (slot.key == kEmpty) {
+                slot = {key, value};
+                ++size_;
+                return {value, true};
+            }
+        }
+    }
+
+private:
+    static constexpr std::uint64_t kEmpty = ~std::uint64_t(0);
+    struct Slot {
+        std::uint64_t key = kEmpty;
+        std::uint32_t value = 0;
+    };
+    static std::size_t spread(std::uint64_t k) {
+        k ^= k >> 33;
+        k *= 0xFF51AFD7ED558CCDULL;
+        return static_cast<std::size_t>(k ^ (k >> 33));
+    }
+    void grow() {
+        std::vector<Slot> old(std::max<std::size_t>(64, slots_.size() * 2));
+        old.swap(slots_);
+        size_ = 0;
+        for (const Slot& slot : old)
+            if (slot.key != kEmpty)
+                tryEmplace(slot.key, slot.value);
+    }
+    std::vector<Slot> slots_;
+    std::size_t size_ = 0;
 };
 
 // One number of two: a test or run index and a question.
@@ -90,11 +133,11 @@ ItemAnalysis analyseItems(std::string_view log, const QuestionCount& questionCou
     };
     std::unordered_map<std::string_view, std::uint32_t> testIndex;
     std::vector<Test> tests;
-    std::unordered_map<std::uint64_t, std::uint32_t> itemIndex; // (test, question) -> item
+    FlatIndex itemIndex; // (test, question) -> item
     std::vector<std::uint32_t> itemTest;
     std::vector<ItemFigures> items;
     std::unordered_map<Key, std::uint32_t, KeyHash> openRun;
-    std::unordered_set<std::uint64_t> answeredInRun; // (run, question)
+    FlatIndex answeredInRun; // (run, question) of the questions above 64
     std::vector<Run> runs;
     std::vector<Answer> answers;
 
@@ -114,28 +157,38 @@ ItemAnalysis analyseItems(std::string_view log, const QuestionCount& questionCou
             return;
         }
         ++result.lines;
-        auto [i, newItem] = itemIndex.try_emplace(packed(t->second, line->question),
-                                                  static_cast<std::uint32_t>(items.size()));
+        const auto [item, newItem] =
+            itemIndex.tryEmplace(packed(t->second, line->question), static_cast<std::uint32_t>(items.size()));
         if (newItem) {
             items.push_back(ItemFigures{});
             items.back().question = line->question;
             itemTest.push_back(t->second);
         }
-        ItemFigures& item = items[i->second];
-        ++item.answers;
-        item.right += line->right;
-        ++item.chosen[static_cast<std::size_t>(line->chosen - 1)];
+        ItemFigures& figures = items[item];
+        ++figures.answers;
+        figures.right += line->right;
+        ++figures.chosen[static_cast<std::size_t>(line->chosen - 1)];
 
+        // Whether the run already holds the question: a bit of the run for the usual numbers, the
+        // index for the others.
+        const auto firstTime = [&](std::uint32_t r) {
+            if (line->question > 64)
+                return answeredInRun.tryEmplace(packed(r, line->question), 0).second;
+            const std::uint64_t bit = std::uint64_t(1) << (line->question - 1);
+            const bool first = !(runs[r].firstAnswered & bit);
+            runs[r].firstAnswered |= bit;
+            return first;
+        };
         auto [open, fresh] = openRun.try_emplace(Key{line->name, line->test}, 0);
-        if (fresh || answeredInRun.contains(packed(open->second, line->question))) {
+        if (fresh || !firstTime(open->second)) {
             open->second = static_cast<std::uint32_t>(runs.size());
-            runs.push_back(Run{t->second, 0, 0});
+            runs.push_back(Run{t->second, 0, 0, 0});
+            firstTime(open->second);
         }
-        answeredInRun.insert(packed(open->second, line->question));
         Run& run = runs[open->second];
         ++run.answered;
         run.right += line->right;
-        answers.push_back(Answer{open->second, i->second, line->right});
+        answers.push_back(Answer{open->second, item, line->right});
     });
     openRun = {};
     answeredInRun = {};
