@@ -81,8 +81,10 @@ public:
             afterCr_ = false;
         }
         while (pos < piece.size()) {
-            const std::size_t end = piece.find_first_of("\r\n", pos);
-            if (end == std::string_view::npos) {
+            std::size_t end = pos;
+            while (end < piece.size() && piece[end] != '\n' && piece[end] != '\r')
+                ++end;
+            if (end == piece.size()) {
                 keep(piece.substr(pos));
                 return;
             }
