@@ -46,6 +46,12 @@ void seedClass(const CourseFolder& course) {
 
 using Run = ToolRun;
 
+// The statistics window as its command opens it for the signed-in administrator.
+ui::TestStatistics* openStatistics(const Running& run) {
+    run.trigger("NStat");
+    return run.main()->findChild<ui::TestStatistics*>(QStringLiteral("FormStat"));
+}
+
 // CSV as a spreadsheet reads it: ";" between fields, quoted fields with doubled quotes, CR LF rows.
 QList<QStringList> parseCsv(const QByteArray& bytes) {
     if (!bytes.startsWith("\xEF\xBB\xBF"))
@@ -398,8 +404,7 @@ private slots:
         course.write(QStringLiteral("journal.txt"), journal);
         Running run;
         run.signInAdmin();
-        run.trigger("NStat");
-        auto* w = run.main()->findChild<ui::TestStatistics*>(QStringLiteral("FormStat"));
+        auto* w = openStatistics(run);
         QVERIFY(w && w->isVisible());
         auto* table = w->findChild<QTableWidget*>(QStringLiteral("GridStat"));
         auto row = [table](int r) {
@@ -516,8 +521,7 @@ private slots:
         course.write(QStringLiteral("journal.txt"), journal);
         Running run;
         run.signInAdmin();
-        run.trigger("NStat");
-        auto* w = run.main()->findChild<ui::TestStatistics*>(QStringLiteral("FormStat"));
+        auto* w = openStatistics(run);
         QVERIFY(w && w->isVisible());
         auto* progress = w->findChild<QProgressBar*>(QStringLiteral("ProgressStat"));
         QVERIFY(progress && progress->isVisible());
@@ -526,8 +530,7 @@ private slots:
         QCOMPARE(w->statistics().tests[1].attempts, (long long)(journal.size() / line.size()));
         QCOMPARE(boxCount(), 0);
         // Closing the window stops a reading under way.
-        run.trigger("NStat");
-        w = run.main()->findChild<ui::TestStatistics*>(QStringLiteral("FormStat"));
+        w = openStatistics(run);
         QVERIFY(w->loading());
         w->close();
         QTRY_VERIFY(!run.main()->findChild<ui::TestStatistics*>(QStringLiteral("FormStat")));
