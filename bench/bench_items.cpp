@@ -12,6 +12,10 @@
 // Then the hostile logs: one student's run of 100,000 and of 200,000 answers (the work must grow
 // with the run's length, not its square), and lines of question 999999 under many test names
 // (memory must follow the log, not the numbers in it), each with the peak memory it took.
+// Measured (same machine, loaded): the 1,000,000-line log 342-857 ms (median 486 ms); one run of
+// 100,000 answers 80-120 ms and of 200,000 187-362 ms (were 3.3 s and 12.6 s); 40, 300 and
+// 100,000 lines of question 999999 under as many test names 0.0, 0.1 and 320 ms, all skipped, the
+// peak not above that of the log itself (were 24 s and 4.4 GB for 40 lines, bad_alloc for 300).
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>

@@ -7,7 +7,10 @@
 //
 // Last the big journal (default 2,000 MB, written piece by piece): the statistics window opened
 // over it, read by its worker while the event loop runs, with the longest pause of the event loop,
-// the peak memory and the memory left after the window is closed.
+// the peak memory and the memory left after the window is closed. Measured (same machine, loaded):
+// 2,000 MB shown at once (3-7 ms), read in 14.8-20.4 s with the event loop never held longer than
+// 65 ms, peak 8 MB above the 129 MB before, 138 MB after closing (was 17 s frozen, a 4.3 GB peak
+// and 2.2 GB kept).
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>

@@ -83,6 +83,7 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     LabelStat = new QLabel(this);
     LabelStat->setObjectName(QStringLiteral("LabelStat"));
     LabelStat->setWordWrap(true);
+    LabelStat->setTextFormat(Qt::PlainText); // a reading error names the journal's file
 
     GridStat = new QTableWidget(reports::kOverviewTests, 6, this);
     GridStat->setObjectName(QStringLiteral("GridStat"));
@@ -235,8 +236,13 @@ void TestStatistics::reload(const std::string& journalName) {
                 worker_.join();
                 showLoaded(std::move(*loaded));
             });
-        } catch (const Error& e) {
-            const QString text = QString::fromStdString(e.what());
+        } catch (const std::exception& e) {
+            const QString text =
+                dynamic_cast<const Error*>(&e)
+                    ? QString::fromStdString(e.what())
+                    : QStringLiteral("Статистика не построена: не хватило памяти при чтении журнала тестов "
+                                     "«%1» или журнала ответов answers.log.")
+                          .arg(QString::fromStdString(cp::toUtf8(journalName)));
             post([this, text] {
                 worker_.join();
                 ProgressStat->hide();
