@@ -3,6 +3,8 @@
 // "ortavia-tests init", which makes a fresh course folder from the template.
 #include <QDirIterator>
 #include <QProcess>
+#include <functional>
+#include <sys/stat.h>
 
 #include "docs/deployment.h"
 #include "support/harness.h"
@@ -96,6 +98,47 @@ private slots:
         QVERIFY(q(r.problems[0]).contains(QStringLiteral("не удалось прочитать файл")));
         QVERIFY(q(r.problems[0]).contains(folder.file(QStringLiteral("data/info/deployment.txt"))));
         QCOMPARE(r.texts.city, deployment::Texts().city);
+    }
+
+    void hostileFilesAreNamedAndNeverBlockOrReachTheTerminalRaw() {
+        const QString name = QStringLiteral("data/info/deployment.txt");
+        struct Case {
+            const char* what;
+            std::function<void(const CourseFolder&)> make;
+            QString expected;
+            std::string city; // the placeholder's when the file is refused
+        } cases[] = {
+            {"pipe",
+             [&name](const CourseFolder& f) {
+                 QVERIFY(QDir().mkpath(f.file(QStringLiteral("data/info"))));
+                 QCOMPARE(::mkfifo(QFile::encodeName(f.file(name)).constData(), 0644), 0);
+             },
+             QStringLiteral("это канал, устройство или сокет"), deployment::Texts().city},
+            {"over 64 KB",
+             [&name](const CourseFolder& f) {
+                 f.write(name, "city = Алматы\n" + QByteArray(64 * 1024, '#'));
+             },
+             QStringLiteral("больше 64 КБ"), deployment::Texts().city},
+            {"escape sequences",
+             [&name](const CourseFolder& f) {
+                 f.write(name, "\x1B]0;title\x07\xC2\x9B"
+                               "31m = x\ncity = Алматы\n");
+             },
+             QStringLiteral("неизвестный ключ «\\x1B]0;title\\x07\\u009B31m»"), "Алматы"},
+        };
+        for (const Case& c : cases) {
+            CourseFolder folder(Contents::Nothing);
+            c.make(folder);
+            const deployment::Reading r = deployment::read();
+            QCOMPARE(int(r.problems.size()), 1);
+            const QString problem = q(r.problems[0]);
+            QVERIFY2(problem.contains(c.expected) && problem.contains(folder.file(name)),
+                     qPrintable(problem));
+            QVERIFY2(!problem.contains(QLatin1Char('\x1B')) &&
+                         !problem.contains(QStringLiteral("Unknown error")),
+                     c.what);
+            QCOMPARE(r.texts.city, c.city);
+        }
     }
 
     void fileNameIsMatchedWithoutRegardToCase() {

@@ -295,6 +295,28 @@ private slots:
         QCOMPARE(s.run.control<QLabel>("LabelRight")->text(), QStringLiteral("Правильных ответов: 12 из 12"));
     }
 
+    void drawnRunChoosesAmongTheQuestionsTheFileHolds() {
+        // A count far above the twelve sections: the draw neither asks a missing question nor
+        // allocates for the count.
+        Student s;
+        s.course.write(kOptions, "draw=20\r\n");
+        for (const char* count : {"30", "200000000", "2000000000"}) {
+            writeTest(QStringLiteral("test1"), std::vector<int>(12, 3), count);
+            s.run.trigger("test1");
+            QCOMPARE(boxCount(), 0);
+            QCOMPARE(s.run.control<QLabel>("LabelCounter")->text(), QStringLiteral("1 из 12"));
+            std::set<int> asked;
+            for (int n = 1; n <= 12; ++n) {
+                const int q = shownQuestion(s.run);
+                QVERIFY2(q >= 1 && q <= 12 && asked.insert(q).second, count);
+                s.run.answer(3);
+            }
+            QCOMPARE(s.run.control<QLabel>("LabelRight")->text(),
+                     QStringLiteral("Правильных ответов: 12 из 12"));
+            s.run.click("SpeedButton4");
+        }
+    }
+
     void badOptionsFileIsNamedAndTheRunGoesOnWithout() {
         Student s;
         writeTest(QStringLiteral("test1"), {1, 1});
@@ -419,6 +441,11 @@ private slots:
         for (const reports::ItemFigures* f : reports::byShareRight(t2))
             order.push_back(f->question);
         QCOMPARE(order, (std::vector<int>{2, 3, 1}));
+        // A question repeated begins a new run, whatever its number.
+        std::string repeated;
+        for (const int q : {63, 64, 65, 66, 65, 64, 1000, 1000})
+            repeated += "z | t | d | test4 | " + std::to_string(q) + " | 1 | 1\n";
+        QCOMPARE(reports::analyseItems(repeated).tests[0].runs, 3LL);
         // One run alone has no groups to compare.
         const std::string single = "x | t | d | test3 | 1 | 1 | 1\r\n";
         QVERIFY(!reports::analyseItems(single).tests[0].items[0].discrimination);
@@ -453,6 +480,34 @@ private slots:
         QCOMPARE(r.status, 1);
         QVERIFY2(r.err.contains(QStringLiteral("answers.log")), qPrintable(r.err));
         QVERIFY(runTool({QStringLiteral("--help")}).out.contains(QStringLiteral("ortavia-tests items")));
+    }
+
+    void linesOfAQuestionTheTestLacksAreSkipped() {
+        // test1 holds three questions; test11 and the unknown names have no file (up to 1,000).
+        struct Case {
+            const char* lines;
+            int rows, skipped;
+        } cases[] = {
+            {"a | t | d | test1 | 3 | 1 | 1\na | t | d | test1 | 4 | 1 | 1\n", 1, 1},
+            {"a | t | d | test11 | 1000 | 1 | 1\na | t | d | test11 | 1001 | 2 | 0\n", 1, 1},
+            {"a | t | d | x1 | 999999 | 1 | 1\na | t | d | x2 | 999999 | 1 | 1\n"
+             "a | t | d | x3 | 999999 | 1 | 1\n",
+             0, 3},
+        };
+        CourseFolder course;
+        QDir().mkpath(course.file(QStringLiteral("data/tests")));
+        writeTest(QStringLiteral("test1"), {1, 2, 3});
+        const QString csv = course.file(QStringLiteral("items.csv"));
+        for (const Case& c : cases) {
+            course.write(kLog, c.lines);
+            const ToolRun r = runTool({QStringLiteral("items"), course.path(), csv});
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.contains(QStringLiteral(": %1.").arg(c.skipped)), qPrintable(r.err));
+            QCOMPARE(QString::fromUtf8(course.read(QStringLiteral("items.csv")))
+                         .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+                         .size(),
+                     1 + c.rows);
+        }
     }
 
     void statisticsWindowShowsTheItemTable() {

@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLineSeries>
 #include <QProcess>
+#include <QProgressBar>
 #include <QStackedBarSeries>
 #include <QTableView>
 #include <QTableWidget>
@@ -51,6 +52,12 @@ void seedClass(const CourseFolder& course) {
 }
 
 using Run = ToolRun;
+
+// The statistics window as its command opens it for the signed-in administrator.
+ui::TestStatistics* openStatistics(const Running& run) {
+    run.trigger("NStat");
+    return run.main()->findChild<ui::TestStatistics*>(QStringLiteral("FormStat"));
+}
 
 // CSV as a spreadsheet reads it: ";" between fields, quoted fields with doubled quotes, CR LF rows.
 QList<QStringList> parseCsv(const QByteArray& bytes) {
@@ -404,8 +411,7 @@ private slots:
         course.write(QStringLiteral("journal.txt"), journal);
         Running run;
         run.signInAdmin();
-        run.trigger("NStat");
-        auto* w = run.main()->findChild<ui::TestStatistics*>(QStringLiteral("FormStat"));
+        auto* w = openStatistics(run);
         QVERIFY(w && w->isVisible());
         auto* table = w->findChild<QTableWidget*>(QStringLiteral("GridStat"));
         auto row = [table](int r) {
@@ -459,6 +465,82 @@ private slots:
         run.trigger("NStat");
         QCOMPARE(boxCount(), 1);
         QVERIFY(!run.main()->findChild<ui::TestStatistics*>(QStringLiteral("FormStat")));
+    }
+
+    void storedOneOfTest1CountsOnlyWithAJournalLine() {
+        // Registration stores "1" for test 1: only a journal line of the student shows it was taken.
+        reports::ClassTable table;
+        for (const char* name : {"Аня", "Боря", "Вика"}) {
+            reports::StudentRow row;
+            row.name = cp(name);
+            row.recorded = true;
+            row.grades.fill("0");
+            row.grades[0] = "1";
+            table.rows.push_back(row);
+        }
+        table.rows[2].grades[0] = "4";
+        struct Case {
+            const char* journal;
+            int took, ones;
+        } cases[] = {
+            {"", 1, 0},
+            {"Боря | 10:00:00 | 07.12.2026 | test1 | 1\r\n", 2, 1},
+            {"Боря | 10:00:00 | 07.12.2026 | test2 | 1\r\nборя | 1 | 07.12.2026 | test1 | 1\r\n", 1, 0},
+            {"Аня | 1 | 07.12.2026 | test1 | 1\r\nАня | 2 | 07.12.2026 | test1 | 1\r\n"
+             "Боря | 3 | 07.12.2026 | test1 | 2\r\n",
+             3, 2},
+        };
+        for (const Case& c : cases) {
+            reports::Statistics s;
+            reports::addClassStatistics(s, table);
+            reports::addJournalStatistics(s, cp(c.journal));
+            QCOMPARE(s.tests[0].took(), c.took);
+            QCOMPARE(s.tests[0].byGrade[1], c.ones);
+            QCOMPARE(s.tests[0].byGrade[0], 3 - c.took);
+        }
+    }
+
+    void bigJournalIsReadInPiecesWhileTheWindowResponds() {
+        // The pieces of a stream split lines anywhere, a CR LF included, and give the same lines.
+        const std::string text = "a | b\r\nc\rd\n\ne\r\n" + std::string(40, 'x') + "\nlast";
+        std::vector<std::string> whole;
+        reports::forEachLine(text, [&whole](std::string_view l) { whole.emplace_back(l); });
+        for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+            reports::PieceLines pieces(30);
+            std::vector<std::string> got;
+            const auto take = [&got](std::string_view l) { got.emplace_back(l); };
+            pieces.feed(std::string_view(text).substr(0, cut), take);
+            pieces.feed(std::string_view(text).substr(cut), take);
+            pieces.finish(take);
+            std::vector<std::string> expected = whole;
+            std::erase(expected, std::string(40, 'x')); // longer than 30: counted, not kept
+            QCOMPARE(got, expected);
+            QCOMPARE(pieces.tooLong(), std::size_t(1));
+        }
+
+        CourseFolder course;
+        seedClass(course);
+        QByteArray journal;
+        const QByteArray line =
+            QByteArray::fromStdString(cp("Борис | 10:05:00 | 07.12.2026 | test2 | 4\r\n"));
+        while (journal.size() <= qsizetype(ui::TestStatistics::kReadAtOnce))
+            journal += line;
+        course.write(QStringLiteral("journal.txt"), journal);
+        Running run;
+        run.signInAdmin();
+        auto* w = openStatistics(run);
+        QVERIFY(w && w->isVisible());
+        auto* progress = w->findChild<QProgressBar*>(QStringLiteral("ProgressStat"));
+        QVERIFY(progress && progress->isVisible());
+        QTRY_VERIFY(!progress->isVisible());
+        QCOMPARE(w->statistics().journal.read, std::size_t(journal.size() / line.size()));
+        QCOMPARE(w->statistics().tests[1].attempts, (long long)(journal.size() / line.size()));
+        QCOMPARE(boxCount(), 0);
+        // Closing the window stops a reading under way.
+        w = openStatistics(run);
+        QVERIFY(w->loading());
+        w->close();
+        QTRY_VERIFY(!run.main()->findChild<ui::TestStatistics*>(QStringLiteral("FormStat")));
     }
 
     void theRecordFileIsReadOnceAsTheIniLayerReadsIt() {

@@ -2,6 +2,7 @@
 
 #include <QStringDecoder>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -45,6 +46,31 @@ bool isUtf8(std::string_view s) {
     return !decoder.hasError() && !text.isNull();
 }
 
+// A text for a terminal: control characters (C0, DEL and the C1 ones of UTF-8) written as \xHH or
+// \uHHHH, so that a file cannot send escape sequences to the terminal that shows the message.
+std::string escaped(std::string_view s) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == 0x7F) {
+            out += "\\x";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else if (c == 0xC2 && i + 1 < s.size() && static_cast<unsigned char>(s[i + 1]) >= 0x80 &&
+                   static_cast<unsigned char>(s[i + 1]) <= 0x9F) {
+            const auto c1 = static_cast<unsigned char>(s[++i]);
+            out += "\\u00";
+            out += kHex[c1 >> 4];
+            out += kHex[c1 & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 std::string lineProblem(std::size_t number, const std::string& what) {
     return "строка " + std::to_string(number) + ": " + what + "; строка пропущена.";
 }
@@ -81,7 +107,7 @@ Reading parse(std::string_view content) {
         while (k < std::size(kKeys) && kKeys[k].name != name)
             ++k;
         if (k == std::size(kKeys)) {
-            r.problems.push_back(lineProblem(number, "неизвестный ключ «" + std::string(name) + "»"));
+            r.problems.push_back(lineProblem(number, "неизвестный ключ «" + escaped(name) + "»"));
             continue;
         }
         if (seen[k])
@@ -96,16 +122,33 @@ Reading parse(std::string_view content) {
 
 Reading read() {
     const std::string path = fsys::resolve(kFile);
-    int error = 0;
-    const std::optional<std::string_view> content = atomicfile::readShared(path, &error);
+    std::string content;
+    std::uint64_t size = 0;
+    // Read piece by piece, so that a huge file is refused after its first piece.
+    const int error = atomicfile::readPieces(path, 16 * 1024,
+                                             [&](std::string_view piece, std::uint64_t, std::uint64_t total) {
+                                                 size = total;
+                                                 if (total > kMaxSize)
+                                                     return false;
+                                                 content.append(piece);
+                                                 return true;
+                                             });
     Reading r;
-    if (content)
-        r = parse(*content);
+    const std::string fallback = "; показаны тексты по умолчанию.";
+    if (error == 0 && size > kMaxSize)
+        r.problems.push_back("файл больше 64 КБ (" + std::to_string(size) +
+                             " байт) и не прочитан: тексты титульного листа так велики не бывают" + fallback);
+    else if (error == 0)
+        r = parse(content);
+    else if (error == atomicfile::kNotRegular)
+        r.problems.push_back("не удалось прочитать файл: это канал, устройство или сокет, а не обычный файл" +
+                             fallback);
+    else if (error == EISDIR)
+        r.problems.push_back("не удалось прочитать файл: на его месте папка" + fallback);
     else if (error != ENOENT && error != ENOTDIR)
-        r.problems.push_back("не удалось прочитать файл: " + std::string(std::strerror(error)) +
-                             "; показаны тексты по умолчанию.");
+        r.problems.push_back("не удалось прочитать файл: " + std::string(std::strerror(error)) + fallback);
     for (std::string& p : r.problems)
-        p = "Тексты титульного листа, файл «" + path + "», " + p;
+        p = "Тексты титульного листа, файл «" + escaped(path) + "», " + p;
     return r;
 }
 

@@ -12,6 +12,7 @@
 // developer_department, developer_position, city, year. A missing file, a missing key or an empty
 // value keeps the built-in placeholder of that text. The texts are UTF-8 (they go to the windows
 // only, never to a course file in the code page).
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,7 +49,12 @@ struct Reading {
 // The texts of a file's content: placeholders overwritten by the keys found.
 Reading parse(std::string_view content);
 
-// The texts of the course folder that is the current directory.
+// The largest file read; a larger one is refused with a message and the placeholders kept.
+inline constexpr std::uint64_t kMaxSize = 64 * 1024;
+
+// The texts of the course folder that is the current directory. A folder, pipe or device in the
+// file's place is named in a message and never waited on; control characters of the file are
+// written escaped in the messages.
 Reading read();
 
 } // namespace ortavia::deployment

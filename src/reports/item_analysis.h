@@ -13,6 +13,7 @@
 // its share right among the answers of the upper group minus that among the lower group; it is
 // unknown when either group has no answer to the question.
 #include <array>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -43,10 +44,22 @@ struct TestItems {
 struct ItemAnalysis {
     std::vector<TestItems> tests; // test1, test2 ... test10 in number order, others after by name
     long long lines = 0;          // lines of seven fields read
-    long long skipped = 0;        // other lines, blank ones included
+    long long skipped = 0;        // other lines, blank ones and those of a question the test lacks included
 };
 
-ItemAnalysis analyseItems(std::string_view log);
+// The questions a test holds, or nullopt when its file cannot be read.
+using QuestionCount = std::function<std::optional<int>(std::string_view test)>;
+
+// The highest question a line may name for a test whose file cannot be read.
+inline constexpr int kUnreadTestQuestions = 1000;
+
+// A line whose question lies outside 1 ... the test's question count is skipped like a broken one.
+// Time and memory follow the log's length only.
+ItemAnalysis analyseItems(std::string_view log, const QuestionCount& questionCount = {});
+
+// The question count of a course test (test1 ... test12) read from the course folder that is the
+// current directory; nullopt for other names and for files that cannot be read.
+std::optional<int> courseQuestionCount(std::string_view test);
 
 // The content of the course's answer log, or nullopt when there is none yet. Throws Error
 // (Russian) when it cannot be read.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <unordered_map>
 
 #include "store/atomicfile.h"
@@ -137,7 +138,10 @@ void addClassStatistics(Statistics& statistics, const ClassTable& table) {
         for (std::size_t k = 0; k < kOverviewTests; ++k) {
             TestStatistics& t = statistics.tests[k];
             const std::string& g = r.grades[k];
-            if (g.size() == 1 && g[0] >= '0' && g[0] <= '5')
+            if (k == 0 && g == "1") {
+                ++t.byGrade[0];
+                ++statistics.unconfirmedTest1[r.name];
+            } else if (g.size() == 1 && g[0] >= '0' && g[0] <= '5')
                 ++t.byGrade[static_cast<std::size_t>(g[0] - '0')];
             else
                 ++t.other;
@@ -145,53 +149,114 @@ void addClassStatistics(Statistics& statistics, const ClassTable& table) {
     }
 }
 
-void addJournalStatistics(Statistics& statistics, std::string_view content) {
-    statistics.journalFound = true;
-    // Lines are appended as tests end, so a day's lines follow one another: the map is consulted
-    // only when the date changes.
-    std::unordered_map<std::string_view, std::size_t> dayIndex;
-    std::vector<std::pair<std::string_view, long long>> days;
-    std::string_view lastDate;
-    long long* lastCount = nullptr;
-    const JournalScan scan = scanJournal(content, [&](const JournalEntry& e) {
-        if (!lastCount || e.date != lastDate) {
-            auto [it, fresh] = dayIndex.try_emplace(e.date, days.size());
-            if (fresh)
-                days.emplace_back(e.date, 0);
-            lastDate = e.date;
-            lastCount = &days[it->second].second;
-        }
-        ++*lastCount;
-        const int test = journalTestNumber(e.test);
-        if (test < 1 || test > kOverviewTests) {
-            ++statistics.otherAttempts;
+namespace {
+
+// The journal's share of the statistics, gathered line by line.
+class JournalTally {
+public:
+    explicit JournalTally(Statistics& statistics) : s_(statistics) { s_.journalFound = true; }
+
+    void add(std::string_view line) {
+        const std::optional<JournalEntry> e = splitJournalLine(line);
+        if (!e) {
+            ++s_.journal.skipped;
             return;
         }
-        TestStatistics& t = statistics.tests[static_cast<std::size_t>(test - 1)];
+        ++s_.journal.read;
+        // Lines are appended as tests end, so a day's lines follow one another: the map is
+        // consulted only when the date changes.
+        if (!lastCount_ || e->date != lastDate_) {
+            auto [it, fresh] = dayIndex_.try_emplace(std::string(e->date), days_.size());
+            if (fresh)
+                days_.emplace_back(e->date, 0);
+            lastDate_ = days_[it->second].first;
+            lastCount_ = &days_[it->second].second;
+        }
+        ++*lastCount_;
+        const int test = journalTestNumber(e->test);
+        if (test < 1 || test > kOverviewTests) {
+            ++s_.otherAttempts;
+            return;
+        }
+        TestStatistics& t = s_.tests[static_cast<std::size_t>(test - 1)];
         ++t.attempts;
-        if (const std::optional<long long> g = gradeNumber(e.grade)) {
+        if (const std::optional<long long> g = gradeNumber(e->grade)) {
             t.gradeSum += *g;
             ++t.graded;
         }
-    });
-    statistics.journal.read += scan.read;
-    statistics.journal.skipped += scan.skipped;
-    std::vector<DayAttempts> found;
-    found.reserve(days.size());
-    for (const auto& [text, count] : days)
-        found.push_back({journalDateOf(text), fromCodePage(text), count});
-    std::stable_sort(found.begin(), found.end(), [](const DayAttempts& a, const DayAttempts& b) {
-        if (a.date.isValid() != b.date.isValid())
-            return a.date.isValid();
-        return a.date.isValid() && a.date < b.date;
-    });
-    // Two spellings of one day count as one day.
-    for (DayAttempts& d : found) {
-        if (!statistics.days.empty() && d.date.isValid() && statistics.days.back().date == d.date)
-            statistics.days.back().attempts += d.attempts;
-        else
-            statistics.days.push_back(std::move(d));
+        if (test == 1 && !s_.unconfirmedTest1.empty()) {
+            const auto waiting = s_.unconfirmedTest1.find(std::string(e->name));
+            if (waiting != s_.unconfirmedTest1.end()) {
+                t.byGrade[0] -= waiting->second;
+                t.byGrade[1] += waiting->second;
+                s_.unconfirmedTest1.erase(waiting);
+            }
+        }
     }
+
+    void finish() {
+        std::vector<DayAttempts> found;
+        found.reserve(days_.size());
+        for (const auto& [text, count] : days_)
+            found.push_back({journalDateOf(text), fromCodePage(text), count});
+        std::stable_sort(found.begin(), found.end(), [](const DayAttempts& a, const DayAttempts& b) {
+            if (a.date.isValid() != b.date.isValid())
+                return a.date.isValid();
+            return a.date.isValid() && a.date < b.date;
+        });
+        // Two spellings of one day count as one day.
+        for (DayAttempts& d : found) {
+            if (!s_.days.empty() && d.date.isValid() && s_.days.back().date == d.date)
+                s_.days.back().attempts += d.attempts;
+            else
+                s_.days.push_back(std::move(d));
+        }
+    }
+
+private:
+    Statistics& s_;
+    std::unordered_map<std::string, std::size_t> dayIndex_;
+    std::deque<std::pair<std::string, long long>> days_; // stays in place as it grows
+    std::string_view lastDate_;
+    long long* lastCount_ = nullptr;
+};
+
+} // namespace
+
+void addJournalStatistics(Statistics& statistics, std::string_view content) {
+    JournalTally tally(statistics);
+    forEachLine(content, [&tally](std::string_view line) { tally.add(line); });
+    tally.finish();
+}
+
+JournalRead addJournalFile(Statistics& statistics, std::string_view journalName,
+                           const std::function<bool(std::uint64_t, std::uint64_t)>& progress) {
+    if (journalName.empty())
+        throw Error("Имя файла журнала не задано в настройках администратора.");
+    const std::string real = fsys::resolve(journalName);
+    JournalTally tally(statistics);
+    PieceLines lines(kMaxJournalLine);
+    const auto add = [&tally](std::string_view line) { tally.add(line); };
+    bool stopped = false;
+    const int err = atomicfile::readPieces(
+        real, std::size_t(1) << 20, [&](std::string_view piece, std::uint64_t done, std::uint64_t total) {
+            lines.feed(piece, add);
+            stopped = progress && !progress(done, total);
+            return !stopped;
+        });
+    if (err == ENOENT) {
+        statistics.journalFound = false;
+        return JournalRead::Missing;
+    }
+    if (err == atomicfile::kNotRegular || err == EISDIR)
+        throw Error(atomicfile::notRegularMessage(real));
+    if (err != 0)
+        throw Error("Не удалось прочитать журнал \"" + real + "\": " + std::strerror(err) + ".");
+    if (!stopped)
+        lines.finish(add);
+    statistics.journal.skipped += lines.tooLong();
+    tally.finish();
+    return stopped ? JournalRead::Stopped : JournalRead::Read;
 }
 
 } // namespace ortavia::reports

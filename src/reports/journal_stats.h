@@ -7,9 +7,12 @@
 #include <QDate>
 #include <QString>
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "reports/class_table.h"
@@ -63,6 +66,82 @@ template <typename Visit> void forEachLine(std::string_view content, Visit&& vis
 // The five fields of one line, or nullopt when it is not five fields joined by " | ".
 std::optional<JournalEntry> splitJournalLine(std::string_view line);
 
+// The lines of a text that comes in pieces, each handed to visit once its end has come (CR LF, LF or
+// CR, a CR LF split between two pieces being one end), as forEachLine hands them. Only the part of
+// a line that a piece left open is kept, so memory follows the longest line; a line longer than
+// maxLine is not kept whole but counted.
+class PieceLines {
+public:
+    explicit PieceLines(std::size_t maxLine) : max_(maxLine) {}
+
+    template <typename Visit> void feed(std::string_view piece, Visit&& visit) {
+        std::size_t pos = 0;
+        if (afterCr_ && !piece.empty()) {
+            pos = piece.front() == '\n' ? 1 : 0;
+            afterCr_ = false;
+        }
+        while (pos < piece.size()) {
+            std::size_t end = pos;
+            while (end < piece.size() && piece[end] != '\n' && piece[end] != '\r')
+                ++end;
+            if (end == piece.size()) {
+                keep(piece.substr(pos));
+                return;
+            }
+            if (open_.empty() && !tooLongNow_) {
+                if (end - pos > max_)
+                    ++tooLong_;
+                else
+                    visit(piece.substr(pos, end - pos));
+            } else {
+                keep(piece.substr(pos, end - pos));
+                close(visit);
+            }
+            pos = end + 1;
+            if (piece[end] == '\r') {
+                if (pos == piece.size())
+                    afterCr_ = true;
+                else if (piece[pos] == '\n')
+                    ++pos;
+            }
+        }
+    }
+
+    // The last line, when the text does not end with a line end.
+    template <typename Visit> void finish(Visit&& visit) {
+        if (!open_.empty() || tooLongNow_)
+            close(visit);
+        afterCr_ = false;
+    }
+
+    std::size_t tooLong() const { return tooLong_; }
+
+private:
+    void keep(std::string_view part) {
+        if (tooLongNow_)
+            return;
+        if (open_.size() + part.size() > max_) {
+            tooLongNow_ = true;
+            std::string().swap(open_);
+            return;
+        }
+        open_.append(part);
+    }
+    template <typename Visit> void close(Visit&& visit) {
+        if (tooLongNow_)
+            ++tooLong_;
+        else
+            visit(std::string_view(open_));
+        open_.clear();
+        tooLongNow_ = false;
+    }
+
+    std::size_t max_;
+    std::string open_; // the beginning of a line that the last piece left open
+    bool afterCr_ = false, tooLongNow_ = false;
+    std::size_t tooLong_ = 0;
+};
+
 // Every line of a journal's content handed to visit when it is five fields; the others counted.
 template <typename Visit> JournalScan scanJournal(std::string_view content, Visit&& visit) {
     JournalScan scan;
@@ -111,6 +190,10 @@ struct DayAttempts {
 
 struct Statistics {
     int students = 0; // recorded students of the class
+    // Registration stores "1" as the grade of test 1, so a stored "1" counts as taken only when the
+    // journal holds a line of the student for test 1: until then it counts as grade 0. The names
+    // (and how many rows each) whose "1" waits for such a line.
+    std::unordered_map<std::string, int> unconfirmedTest1;
     std::array<TestStatistics, kOverviewTests> tests;
     std::vector<DayAttempts> days; // in date order, unreadable dates last in journal order
     JournalScan journal;
@@ -118,7 +201,21 @@ struct Statistics {
     long long otherAttempts = 0; // journal lines of a test outside 1 ... 10
 };
 
+// The class first, then the journal.
 void addClassStatistics(Statistics& statistics, const ClassTable& table);
 void addJournalStatistics(Statistics& statistics, std::string_view content);
+
+// The longest journal line kept; a longer one is skipped like a broken one.
+inline constexpr std::size_t kMaxJournalLine = 64 * 1024;
+
+// What reading the journal file came to.
+enum class JournalRead { Missing, Read, Stopped };
+
+// The journal file named in the administrator settings added to the statistics piece by piece, in
+// memory that follows the longest line, never the file. progress(done, total) is told the bytes read
+// after each piece and stops the reading when it returns false (the statistics then hold part of
+// the journal). Throws Error like readJournalContent.
+JournalRead addJournalFile(Statistics& statistics, std::string_view journalName,
+                           const std::function<bool(std::uint64_t done, std::uint64_t total)>& progress = {});
 
 } // namespace ortavia::reports

@@ -4,6 +4,7 @@
 #include <QBarSet>
 #include <QChart>
 #include <QChartView>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeAxis>
 #include <QHBoxLayout>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineSeries>
 #include <QLocale>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSplitter>
@@ -19,9 +21,14 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <sys/stat.h>
 
 #include "store/codepage.h"
+#include "store/error.h"
+#include "store/fsys.h"
+#include "testing/options.h"
 #include "ui/components.h"
+#include "ui/dialogs.h"
 #include "ui/tform1.h"
 
 namespace ortavia::ui {
@@ -47,7 +54,25 @@ QChartView* makeChartView(QWidget* parent, const char* name) {
     return view;
 }
 
+// The size of a course file, 0 when it cannot be looked at or is no file.
+std::uint64_t fileSize(std::string_view name) {
+    struct stat st;
+    if (::stat(fsys::resolve(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return 0;
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+reports::ItemAnalysis analyseAnswerLog() {
+    const std::optional<std::string> log = reports::readAnswerLog();
+    return log ? reports::analyseItems(*log, reports::courseQuestionCount) : reports::ItemAnalysis{};
+}
+
 } // namespace
+
+struct TestStatistics::Loaded {
+    reports::Statistics statistics;
+    reports::ItemAnalysis items;
+};
 
 TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("FormStat"));
@@ -58,6 +83,7 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     LabelStat = new QLabel(this);
     LabelStat->setObjectName(QStringLiteral("LabelStat"));
     LabelStat->setWordWrap(true);
+    LabelStat->setTextFormat(Qt::PlainText); // a reading error names the journal's file
 
     GridStat = new QTableWidget(reports::kOverviewTests, 6, this);
     GridStat->setObjectName(QStringLiteral("GridStat"));
@@ -126,7 +152,15 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     itemsLayout->addWidget(GridItems, 1);
     TabsStat->addTab(itemsPage, QStringLiteral("Анализ вопросов"));
 
+    ProgressStat = new QProgressBar(this);
+    ProgressStat->setObjectName(QStringLiteral("ProgressStat"));
+    ProgressStat->setAccessibleName(QStringLiteral("Чтение журнала тестов"));
+    ProgressStat->setRange(0, 100);
+    ProgressStat->setFormat(QStringLiteral("Чтение журнала: %p %"));
+    ProgressStat->hide();
+
     auto* foot = new QHBoxLayout;
+    foot->addWidget(ProgressStat, 1);
     foot->addStretch(1);
     foot->addWidget(close);
     auto* layout = new QVBoxLayout(this);
@@ -140,12 +174,90 @@ TestStatistics* TestStatistics::open(QWidget* mainWindow, const std::string& jou
                                          [&journalName](TestStatistics& w) { w.reload(journalName); });
 }
 
+TestStatistics::~TestStatistics() {
+    stopLoading();
+}
+
+void TestStatistics::closeEvent(QCloseEvent* event) {
+    stopLoading();
+    QDialog::closeEvent(event);
+}
+
+void TestStatistics::stopLoading() {
+    ++generation_;
+    if (stop_)
+        *stop_ = true;
+    if (worker_.joinable())
+        worker_.join();
+    stop_.reset();
+    ProgressStat->hide();
+}
+
 void TestStatistics::reload(const std::string& journalName) {
+    stopLoading();
     reports::Statistics s;
     reports::addClassStatistics(s, reports::readClassTable());
-    if (const std::optional<std::string> journal = reports::readJournalContent(journalName))
-        reports::addJournalStatistics(s, *journal);
-    statistics_ = std::move(s);
+    if (fileSize(journalName) + fileSize(testing::kAnswerLog) <= kReadAtOnce) {
+        reports::addJournalFile(s, journalName);
+        showLoaded(Loaded{std::move(s), analyseAnswerLog()});
+        return;
+    }
+    // A big journal: read by a worker, the window meanwhile responsive and showing the progress.
+    LabelStat->setText(QStringLiteral("Чтение журнала тестов и журнала ответов…"));
+    ProgressStat->setValue(0);
+    ProgressStat->show();
+    const int generation = generation_;
+    stop_ = std::make_shared<std::atomic<bool>>(false);
+    worker_ = std::thread([this, generation, journalName, stop = stop_,
+                           statistics = std::make_shared<reports::Statistics>(std::move(s))] {
+        const auto post = [this, generation](auto&& toDo) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, toDo] {
+                    if (generation == generation_)
+                        toDo();
+                },
+                Qt::QueuedConnection);
+        };
+        try {
+            int shown = 0;
+            reports::addJournalFile(*statistics, journalName, [&](std::uint64_t done, std::uint64_t total) {
+                const int percent = total ? static_cast<int>(done * 100 / total) : 100;
+                if (percent != shown) {
+                    shown = percent;
+                    post([this, percent] { ProgressStat->setValue(percent); });
+                }
+                return !*stop;
+            });
+            if (*stop)
+                return;
+            auto loaded = std::make_shared<Loaded>(Loaded{std::move(*statistics), analyseAnswerLog()});
+            post([this, loaded] {
+                worker_.join();
+                showLoaded(std::move(*loaded));
+            });
+        } catch (const std::exception& e) {
+            const QString text =
+                dynamic_cast<const Error*>(&e)
+                    ? QString::fromStdString(e.what())
+                    : QStringLiteral("Статистика не построена: не хватило памяти при чтении журнала тестов "
+                                     "«%1» или журнала ответов answers.log.")
+                          .arg(QString::fromStdString(cp::toUtf8(journalName)));
+            post([this, text] {
+                worker_.join();
+                ProgressStat->hide();
+                LabelStat->setText(text);
+                dialogs::error(this, text);
+            });
+        }
+    });
+}
+
+void TestStatistics::showLoaded(Loaded loaded) {
+    ProgressStat->hide();
+    stop_.reset();
+    statistics_ = std::move(loaded.statistics);
+    items_ = std::move(loaded.items);
 
     QString text = QStringLiteral("Студентов с записью: %1. ").arg(statistics_.students);
     if (!statistics_.journalFound)
@@ -161,8 +273,6 @@ void TestStatistics::reload(const std::string& journalName) {
     fillGradesChart();
     fillDaysChart();
 
-    const std::optional<std::string> log = reports::readAnswerLog();
-    items_ = log ? reports::analyseItems(*log) : reports::ItemAnalysis{};
     const QString chosen = ComboItems->currentText();
     {
         const QSignalBlocker quiet(ComboItems);

@@ -12,6 +12,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "store/error.h"
 #include "store/fsys.h"
@@ -172,6 +173,35 @@ std::optional<std::string_view> readShared(const std::string& realPath, int* err
         return failWith(errno);
     }
     return std::string_view(buffer.data.get(), got);
+}
+
+int readPieces(const std::string& realPath, std::size_t pieceSize,
+               const std::function<bool(std::string_view, std::uint64_t, std::uint64_t)>& take) {
+    Fd fd(::open(realPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.valid())
+        return errno;
+    struct stat st;
+    if (fstat(fd.get(), &st) != 0)
+        return errno;
+    if (S_ISDIR(st.st_mode))
+        return EISDIR;
+    if (!S_ISREG(st.st_mode))
+        return kNotRegular;
+    const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+    std::vector<char> piece(std::max<std::size_t>(pieceSize, 1));
+    std::uint64_t done = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), piece.data(), piece.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return 0;
+        done += static_cast<std::uint64_t>(n);
+        if (!take(std::string_view(piece.data(), static_cast<std::size_t>(n)), done, std::max(done, size)))
+            return 0;
+    }
 }
 
 std::string notRegularMessage(const std::string& realPath) {

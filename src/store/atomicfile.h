@@ -4,6 +4,7 @@
 // "<file>.lock" beside it (created on first use, never renamed or removed), reads the current
 // content, writes the new content to a temporary file in the same folder, flushes it and renames
 // it over the file. Readers take no lock: they always see either the old or the new file whole.
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -17,6 +18,14 @@ namespace ortavia::atomicfile {
 // kNotRegular for a pipe, a device or a socket (opened without blocking and never read).
 inline constexpr int kNotRegular = -1;
 std::optional<std::string_view> readShared(const std::string& realPath, int* errnoOut = nullptr);
+
+// The content of a real path handed to take in pieces of at most pieceSize bytes read one after the
+// other, so that only one piece is held; take(piece, done, total) is told the bytes read so far and
+// the file's size, and stops the reading when it returns false. Returns 0 (also when take stopped
+// it), or the reason as readShared gives it, kNotRegular included.
+int readPieces(
+    const std::string& realPath, std::size_t pieceSize,
+    const std::function<bool(std::string_view piece, std::uint64_t done, std::uint64_t total)>& take);
 
 // The message for a course file that is a folder, a pipe or a device (UTF-8).
 std::string notRegularMessage(const std::string& realPath);

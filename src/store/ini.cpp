@@ -454,6 +454,15 @@ std::string Sections::read(std::string_view section, std::string_view key, std::
     return defaultValue(def);
 }
 
+std::vector<std::string_view> sectionNames(std::string_view content) {
+    std::vector<std::string_view> names;
+    forEachHeader(content, [&names](const Line&, std::string_view name) {
+        names.push_back(name);
+        return false;
+    });
+    return names;
+}
+
 void Batch::commit() {
     if (ops_.empty())
         return;

@@ -69,4 +69,8 @@ private:
     std::unordered_map<std::string, std::string_view> first_;
 };
 
+// The names of the section headers of a content as the reads see them (trimmed), in file order,
+// repeats included.
+std::vector<std::string_view> sectionNames(std::string_view content);
+
 } // namespace ortavia::ini

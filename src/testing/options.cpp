@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <unordered_map>
 
 #include "store/atomicfile.h"
 #include "store/error.h"
@@ -111,13 +112,28 @@ std::mt19937& randomEngine() {
 }
 
 std::vector<int> questionsToAsk(int count, int draw, std::mt19937& engine) {
-    std::vector<int> questions(static_cast<std::size_t>(std::max(count, 0)));
-    std::iota(questions.begin(), questions.end(), 1);
-    if (draw <= 0)
+    count = std::max(count, 0);
+    if (draw <= 0) {
+        std::vector<int> questions(static_cast<std::size_t>(count));
+        std::iota(questions.begin(), questions.end(), 1);
         return questions;
-    std::shuffle(questions.begin(), questions.end(), engine);
-    if (static_cast<std::size_t>(draw) < questions.size())
-        questions.resize(static_cast<std::size_t>(draw));
+    }
+    // The first places of a shuffle of 1 ... count, with only the places a swap touched held:
+    // time and memory follow the questions drawn, however large count is.
+    const int take = std::min(draw, count);
+    std::unordered_map<int, int> swapped; // place -> question now there
+    const auto at = [&swapped](int place) {
+        const auto it = swapped.find(place);
+        return it == swapped.end() ? place + 1 : it->second;
+    };
+    std::vector<int> questions;
+    questions.reserve(static_cast<std::size_t>(take));
+    for (int i = 0; i < take; ++i) {
+        const int j = std::uniform_int_distribution<int>(i, count - 1)(engine);
+        const int chosen = at(j);
+        swapped[j] = at(i);
+        questions.push_back(chosen);
+    }
     return questions;
 }
 

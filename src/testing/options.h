@@ -39,7 +39,8 @@ void writeOptions(const Options& options);
 std::mt19937& randomEngine();
 
 // The questions of a run: with draw = 0 all of 1 ... count in order; otherwise min(draw, count)
-// questions drawn without repetition, in random order.
+// questions drawn without repetition, in random order, in time and memory that follow the questions
+// drawn and not count.
 std::vector<int> questionsToAsk(int count, int draw, std::mt19937& engine);
 
 // Which answer of the file (1 ... 5) each place A ... E shows: in file order, or shuffled.

@@ -2,10 +2,14 @@
 
 #include <QDateTime>
 #include <QLocale>
+#include <algorithm>
 
+#include "store/atomicfile.h"
 #include "store/codepage.h"
 #include "store/convert.h"
 #include "store/error.h"
+#include "store/fsys.h"
+#include "store/ini.h"
 #include "store/store.h"
 
 namespace ortavia::testing {
@@ -43,6 +47,27 @@ int questionCount(std::string_view testName) {
         throw Error("В тесте " + cp::toUtf8(testName) + " число вопросов (vsego) записано неверно: \"" +
                     cp::toUtf8(text) + "\". Тест не может быть оценен; сообщите администратору.");
     return count;
+}
+
+std::vector<int> heldQuestions(std::string_view testName, int count) {
+    std::vector<int> held;
+    const std::optional<std::string_view> content =
+        atomicfile::readShared(fsys::resolve(fsys::storePath(testFileName(testName))));
+    if (!content)
+        return held;
+    for (const std::string_view name : ini::sectionNames(*content)) {
+        // The reads name a question's section in decimal, without sign or leading zero.
+        if (name.empty() || name.size() > 10 || name[0] == '0')
+            continue;
+        long long n = 0;
+        for (const char c : name)
+            n = n >= 0 && c >= '0' && c <= '9' ? n * 10 + (c - '0') : -1;
+        if (n >= 1 && n <= count)
+            held.push_back(static_cast<int>(n));
+    }
+    std::sort(held.begin(), held.end());
+    held.erase(std::unique(held.begin(), held.end()), held.end());
+    return held;
 }
 
 int gradeFor(int right, int count) {

@@ -20,6 +20,10 @@ std::string questionCountText(std::string_view testName);
 // is wrong with the file.
 int questionCount(std::string_view testName);
 
+// The question numbers of 1 ... count whose section the test file holds, ascending (none when the
+// file cannot be read): what a drawn run chooses among, whatever the count says.
+std::vector<int> heldQuestions(std::string_view testName, int count);
+
 // Grade 1 ... 5 for right of count answers (count >= 1), bounds included exactly:
 // 80 % and more 5, 60 % 4, 40 % 3, 20 % 2, below 1.
 int gradeFor(int right, int count);

@@ -56,7 +56,13 @@ void TForm1::Button2Click() {
     shuffleAnswers_ = options.shuffleAnswers;
     asked_.clear();
     if (options.draw > 0) {
-        asked_ = testing::questionsToAsk(questionCount_, options.draw, testing::randomEngine());
+        // Drawn among the questions the file holds, never among numbers a count merely claims.
+        const std::vector<int> held = testing::heldQuestions(currentTest_, questionCount_);
+        const int pool = held.empty() ? questionCount_ : static_cast<int>(held.size());
+        asked_ = testing::questionsToAsk(pool, options.draw, testing::randomEngine());
+        if (!held.empty())
+            for (int& q : asked_)
+                q = held[static_cast<std::size_t>(q - 1)];
         questionCount_ = static_cast<int>(asked_.size());
     }
     answerLogFailed_ = false;

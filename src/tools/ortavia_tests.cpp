@@ -612,12 +612,13 @@ int itemsCommand(const char* courseArg, const char* outArg) {
     const std::optional<std::string> log = reports::readAnswerLog();
     if (!log)
         throw Error("журнала ответов " + std::string(testing::kAnswerLog) + " ещё нет: тестов не было.");
-    const reports::ItemAnalysis analysis = reports::analyseItems(*log);
+    const reports::ItemAnalysis analysis = reports::analyseItems(*log, reports::courseQuestionCount);
     reports::exportTable(reports::itemsExport(analysis), target.path);
     std::cout << "Анализ вопросов записан: тестов " << analysis.tests.size() << ", ответов " << analysis.lines
               << ", файл " << target.path.toStdString() << '\n';
     if (analysis.skipped) {
-        std::cerr << "ortavia-tests: пропущено строк, которые не состоят из семи полей через « | »: "
+        std::cerr << "ortavia-tests: пропущено строк, которые не состоят из семи полей через « | » или "
+                     "называют вопрос, которого в тесте нет: "
                   << analysis.skipped << ".\n";
         return kFailed;
     }
