@@ -62,6 +62,8 @@ const char* const kGift = "// Физика\n$CATEGORY: $course$/Физика\n\n
 
 } // namespace
 
+Q_DECLARE_METATYPE(ortavia::testing::authoring::Item)
+
 class AuthoringTest : public QObject {
     Q_OBJECT
 
@@ -155,12 +157,87 @@ private slots:
                                             "// comment\nNo answers at all\n\n" // 20
                                             "Empty answer {=a ~}\n")            // 22
                               << QStringLiteral("gift") << QList<int>{1, 3, 5, 7, 9, 11, 13, 15, 20, 22};
+        // A "}" left out, and questions without the blank line between them: never merged.
+        QTest::newRow("gift merged") << QByteArray("Q1 {~a ~b\n\n"              // 1: "{" not closed
+                                                   "Q2 {=c ~d}\n\n"             // 3: read on its own
+                                                   "Q3 {=e ~f}\nQ4 {=g ~h}\n\n" // 5
+                                                   "::T1:: Описание\n::T2:: Q5 {=i ~j}\n") // 8
+                                     << QStringLiteral("gift") << QList<int>{1, 5, 8};
     }
     void refusalsNameTheirLines() {
         QFETCH(QByteArray, source);
         QFETCH(QString, format);
         QFETCH(QList<int>, lines);
         refused(source, format, lines);
+    }
+
+    // What Moodle and GIFT editors write: categories, arrows outside matching questions, format tags,
+    // HTML; and Aiken's "A)text".
+    void importedAsWritten_data() {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<au::Item>("item");
+        const auto item = [](const char* text, std::vector<std::string> answers, int right) {
+            for (std::string& a : answers)
+                a = cp8(a.c_str());
+            return au::Item{cp8(text), answers, right, 0};
+        };
+        QTest::newRow("category right before") << QByteArray("$CATEGORY: $course$/Физика\nQ {=a ~b}\n")
+                                               << QStringLiteral("gift") << item("Q", {"a", "b"}, 0);
+        QTest::newRow("arrow in an answer")
+            << QByteArray("Q {~a =b -> c}") << QStringLiteral("gift") << item("Q", {"a", "b -> c"}, 1);
+        QTest::newRow("arrow in feedback, HTML comment")
+            << QByteArray("Q {=a#x -> y ~b#<!-- id 7 -->}") << QStringLiteral("gift")
+            << item("Q", {"a", "b"}, 0);
+        QTest::newRow("format tags") << QByteArray(
+                                            "::t::[markdown]Сила *F* {=[plain]a ~[moodle]b ~[markdown]c}")
+                                     << QStringLiteral("gift") << item("Сила *F*", {"a", "b", "c"}, 0);
+        QTest::newRow("html") << QByteArray(
+                                     "::t:: [html]<p>Сила &amp; <b>масса</b></p><!-- x -->\n<p>F&lt;1?</p> "
+                                     "{=&\\#1025;ж ~x&nbsp;<i>y</i>&raquo; ~[plain]&amp;}")
+                              << QStringLiteral("gift")
+                              << item("Сила & масса F<1?", {"Ёж", "x y»", "&amp;"}, 0);
+        QTest::newRow("aiken A)text")
+            << QByteArray("Q\nA)a\nB)b\nANSWER: B\n") << QStringLiteral("aiken") << item("Q", {"a", "b"}, 1);
+    }
+    void importedAsWritten() {
+        QFETCH(QByteArray, source);
+        QFETCH(QString, format);
+        QFETCH(au::Item, item);
+        const au::Parsed p =
+            au::parse(au::decodeSource(source.toStdString()), *au::formatNamed(format.toStdString()));
+        QVERIFY2(p.refusals.empty(), p.refusals.empty() ? "" : p.refusals[0].text.c_str());
+        QCOMPARE(p.items, std::vector<au::Item>{item});
+    }
+
+    // An arrow is text in a GIFT export; a leading format tag would be read as one, so it is refused.
+    void giftExport() {
+        const au::Item arrow{"Q", {"a -> b", "c"}, 0, 0};
+        const std::string text = au::exportText({arrow}, au::Format::Gift);
+        QCOMPARE(au::parse(au::decodeSource(text), au::Format::Gift).items, std::vector<au::Item>{arrow});
+        for (const au::Item& tagged :
+             {au::Item{"[html]Q", {"a", "b"}, 0, 0}, au::Item{"Q", {"a", "[plain]b"}, 0, 0}})
+            QVERIFY_THROWS_EXCEPTION(Error, au::exportText({tagged}, au::Format::Gift));
+    }
+
+    // Windows-1251 with Ukrainian or Belarusian letters is refused naming them; Kazakh text with the
+    // same bytes is read. (The course code page's "ү" has the byte of Windows-1251's "ї", so cp8 of
+    // "үжак" gives the Windows-1251 bytes of "їжак".)
+    void ukrainianLettersTold() {
+        const std::string ukrainian = cp8("Що таке үжак?\nA) тварина*\nB) рослина\nC) гриб ғ Ұ*\n");
+        try {
+            au::decodeSource(ukrainian);
+            QFAIL("accepted");
+        } catch (const Error& e) {
+            const QString why = QString::fromUtf8(e.what());
+            QVERIFY2(why.contains(QStringLiteral("строка 1: «ї»; строка 4: «Ў», «є»")), qPrintable(why));
+            QVERIFY2(why.contains(QStringLiteral("ї → ү")) && why.contains(QStringLiteral("UTF-8")),
+                     qPrintable(why));
+        }
+        const std::string kazakh = cp8("Күн жүйесі қандай?\nA) Ұлы*\nB) Өте\n");
+        QCOMPARE(au::decodeSource(kazakh),
+                 (std::vector<std::string>{cp8("Күн жүйесі қандай?"), cp8("A) Ұлы*"), cp8("B) Өте")}));
+        QCOMPARE(au::decodeSource("Latin \xBF\n").size(), size_t(1)); // no Cyrillic beside it
     }
 
     void encodingRefusals() {

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
+#include <unistd.h>
 
 namespace {
 
@@ -95,6 +96,78 @@ void checkTemplateIsClean(const QStringList& templateFiles) {
     }
 }
 
+// The launcher's refusals, each on stderr with exit 1: what the settings file or the folder it names
+// is, told as it is. Run as an ordinary user, so that a file without read permission is unreadable.
+void checkLauncherRefusals(const QString& launch, const QString& conf, const QString& course,
+                           const QString& scratch) {
+    const QString unreadable = scratch + QStringLiteral("/unreadable.conf");
+    QVERIFY(writeText(unreadable, QStringLiteral("course = ") + course + '\n'));
+    QVERIFY(QFile::setPermissions(unreadable, {}));
+    QVERIFY(writeText(conf, QStringLiteral("course = ") + course + QStringLiteral("/data/info/tumb.db\n")));
+    const QString notCourse = scratch + QStringLiteral("/not & <b>course</b>");
+    QVERIFY(QDir().mkpath(notCourse + QStringLiteral("/data/docs")));
+    const QString notCourseConf = scratch + QStringLiteral("/not-course.conf");
+    QVERIFY(writeText(notCourseConf, QStringLiteral("course = ") + notCourse + '\n'));
+    const struct {
+        QString conf, message;
+    } cases[] = {
+        {scratch + QStringLiteral("/missing.conf"), QStringLiteral("нет файла настройки")},
+        {scratch, QStringLiteral("— папка, а не файл настройки")},
+        {unreadable, QStringLiteral("нельзя прочитать (нет прав на чтение)")},
+        {conf,
+         QStringLiteral("tumb.db» (указана в «") + conf + QStringLiteral("») — файл, а не папка курса")},
+        {notCourseConf, QStringLiteral("в папке «") + notCourse + QStringLiteral("» (указана в «") +
+                            notCourseConf + QStringLiteral("») нет папки data/tests: это не папка курса")},
+    };
+    // An ordinary user must reach the launcher and the files through the scratch folder.
+    QVERIFY(QFile::setPermissions(scratch, QFile::permissions(scratch) | QFile::ExeOther | QFile::ReadOther));
+    for (const auto& c : cases) {
+        QProcessEnvironment env = noDisplay();
+        env.insert(QStringLiteral("ORTAVIA_CONF"), c.conf);
+        const Run l = ::getuid() == 0
+                          ? run(QStringLiteral("setpriv"),
+                                {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                 QStringLiteral("--clear-groups"), launch, QStringLiteral("--version")},
+                                env)
+                          : run(launch, {QStringLiteral("--version")}, env);
+        QCOMPARE(l.status, 1);
+        QVERIFY2(l.err.startsWith(QStringLiteral("ortavia: ")) && l.err.contains(c.message),
+                 qPrintable(l.err));
+    }
+}
+
+// The launcher's message window, through a stand-in for each program that shows one: the text
+// arrives as plain text (a path may hold "&" and "<").
+void checkLauncherWindows(const QString& launch, const QString& scratch) {
+    const QString conf = scratch + QStringLiteral("/a & <i>b</i>.conf");
+    const struct {
+        const char* tool;
+        QString shown;
+    } cases[] = {
+        {"zenity",
+         QStringLiteral("--error\n--no-markup\n--title=Ортавия\n--text=нет файла настройки «") + conf},
+        {"kdialog", QStringLiteral("--title\nОртавия\n--error\n<qt>нет файла настройки «") + scratch +
+                        QStringLiteral("/a &amp; &lt;i&gt;b&lt;/i&gt;.conf»")},
+        {"xmessage", QStringLiteral("-center\n-file\n-\nОртавия: нет файла настройки «") + conf},
+    };
+    for (const auto& c : cases) {
+        const QString bin = scratch + QStringLiteral("/bin-") + QLatin1String(c.tool);
+        const QString log = bin + QStringLiteral(".log");
+        QVERIFY(QDir().mkpath(bin));
+        const QString stub = bin + '/' + QLatin1String(c.tool);
+        QVERIFY(writeText(stub, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\" >\"$LOG\"\n"
+                                               "[ \"$1\" != -center ] || cat >>\"$LOG\"\n")));
+        QVERIFY(QFile::setPermissions(stub, QFile::ReadOwner | QFile::ExeOwner));
+        QProcessEnvironment env = noDisplay();
+        env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":99"));
+        env.insert(QStringLiteral("PATH"), bin + QStringLiteral(":/usr/bin:/bin"));
+        env.insert(QStringLiteral("ORTAVIA_CONF"), conf);
+        env.insert(QStringLiteral("LOG"), log);
+        QCOMPARE(run(launch, {}, env).status, 1);
+        QVERIFY2(text(log).startsWith(c.shown), qPrintable(text(log)));
+    }
+}
+
 } // namespace
 
 class InstallTest : public QObject {
@@ -164,6 +237,10 @@ private slots:
         l = run(launch, {QStringLiteral("--version")}, noDisplay());
         QCOMPARE(l.status, 1);
         QVERIFY2(l.err.contains(QStringLiteral("нет папки курса")), qPrintable(l.err));
+        checkLauncherRefusals(launch, conf, course, scratch.path());
+        checkLauncherWindows(launch, scratch.path());
+        if (QTest::currentTestFailed())
+            return;
         QVERIFY(writeText(conf, QStringLiteral("course = ") + course + QStringLiteral("  \n")));
         l = run(launch, {QStringLiteral("--version")}, noDisplay());
         QVERIFY2(l.status == 0, qPrintable(l.err));
@@ -199,6 +276,11 @@ private slots:
         QVERIFY(!field("Maintainer").isEmpty());
         QVERIFY(!field("Description").isEmpty());
         const QStringList depends = field("Depends").split(QStringLiteral(", "));
+        QStringList names;
+        for (const QString& d : depends)
+            names << d.section(QLatin1Char(' '), 0, 0);
+        QCOMPARE(QSet<QString>(names.begin(), names.end()).size(), names.size());
+        QCOMPARE(field("Recommends"), QStringLiteral("zenity | kdialog | x11-utils"));
         for (const char* need :
              {"fonts-paratype", "qt6-translations-l10n", "qt6-qpa-plugins", "libqt6svg6", "libqt6charts6",
               "libxlsxwriter4", "libqt6webenginewidgets6", "libqt6widgets6", "libqt6printsupport6"}) {

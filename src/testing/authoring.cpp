@@ -1,6 +1,8 @@
 // Question authoring: source encodings, the plain, Aiken and GIFT formats, export and install.
 #include "testing/authoring.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "store/atomicfile.h"
@@ -139,6 +141,72 @@ std::string lineFromUtf8(std::string_view utf8, int lineNo) {
     throw Error(lineRef(lineNo) + ": текст не переводится в кодовую страницу курса.");
 }
 
+// Bytes that Windows-1251 reads as Ukrainian or Belarusian letters and the course code page as
+// Kazakh ones.
+struct SharedByte {
+    char byte;
+    std::string_view windows1251; // UTF-8
+    std::string_view course;      // UTF-8
+};
+constexpr SharedByte kSharedBytes[] = {{'\xA1', "Ў", "Ұ"}, {'\xA2', "ў", "ұ"}, {'\xA5', "Ґ", "Ө"},
+                                       {'\xAA', "Є", "Ғ"}, {'\xAF', "Ї", "Ү"}, {'\xB4', "ґ", "ө"},
+                                       {'\xBA', "є", "ғ"}, {'\xBF', "ї", "ү"}};
+// Kazakh letters that Windows-1251 holds as Serbian and Macedonian ones (Қ Һ Ә Ң), never found in
+// Ukrainian or Belarusian text.
+constexpr std::string_view kKazakhOnly = "\x8D\x8E\x9D\x9E\xA3\xBC\xBD\xBE";
+
+bool isOtherCyrillic(unsigned char c) {
+    return c >= 0xC0 || c == 0xA8 || c == 0xB8 || c == 0xB2 || c == 0xB3;
+}
+
+// Code page text that is Windows-1251 with Ukrainian or Belarusian letters rather than Kazakh text:
+// their bytes next to other Cyrillic letters, and none of the Kazakh letters those languages lack
+// (every Kazakh text of a few lines holds Қ, Ә or Ң). Refused with the lines and the letters, since
+// read as it is the test would show other letters than the author wrote.
+void refuseWindows1251Letters(const std::vector<std::string>& lines) {
+    bool shared = false;
+    bool cyrillic = false;
+    for (const std::string& l : lines)
+        for (const char c : l) {
+            if (kKazakhOnly.find(c) != std::string_view::npos)
+                return;
+            const auto u = static_cast<unsigned char>(c);
+            shared =
+                shared || std::ranges::any_of(kSharedBytes, [c](const SharedByte& s) { return s.byte == c; });
+            cyrillic = cyrillic || isOtherCyrillic(u);
+        }
+    if (!shared || !cyrillic)
+        return;
+    std::string where;
+    std::string found;
+    int shown = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string letters;
+        for (const SharedByte& s : kSharedBytes)
+            if (lines[i].find(s.byte) != std::string::npos) {
+                letters += (letters.empty() ? "«" : ", «") + std::string(s.windows1251) + "»";
+                if (found.find(s.windows1251) == std::string::npos)
+                    found += (found.empty() ? "" : ", ") + std::string(s.windows1251) + " → " +
+                             std::string(s.course);
+            }
+        if (letters.empty())
+            continue;
+        if (++shown <= 5)
+            where += (where.empty() ? "строка " : "; строка ") + std::to_string(i + 1) + ": " + letters;
+    }
+    if (shown > 5)
+        where += "; и ещё строк: " + std::to_string(shown - 5);
+    throw Error(
+        "Файл вопросов записан, по всей видимости, в Windows-1251 с украинскими или белорусскими "
+        "буквами (" +
+        where +
+        "). Кодовая страница курса — Windows-1251 с казахскими буквами (KZ-1048, RK1048): в ней те же "
+        "байты — казахские буквы (" +
+        found +
+        "), а других казахских букв (Ә, Қ, Ң, Һ) в файле нет. Замените эти буквы; если же текст "
+        "казахский, сохраните файл в кодировке UTF-8 и повторите.");
+}
+
 // ----- Plain -----------------------------------------------------------------------------------
 
 struct Building {
@@ -243,11 +311,12 @@ Parsed parsePlain(const std::vector<std::string>& lines) {
 
 // ----- Aiken -----------------------------------------------------------------------------------
 
-// "A. text" or "A) text": the letter, else -1.
+// "A. text", "A) text" or "A)text": the letter, else -1. After a point the blank is needed, so
+// that "E.coli" or initials stay text.
 int aikenOption(std::string_view line, std::string_view& text) {
     if (line.size() < 2 || line[0] < 'A' || line[0] > 'Z' || (line[1] != '.' && line[1] != ')'))
         return -1;
-    if (line.size() > 2 && line[2] != ' ' && line[2] != '\t')
+    if (line[1] == '.' && line.size() > 2 && line[2] != ' ' && line[2] != '\t')
         return -1;
     text = trim(line.substr(2));
     return line[0] - 'A';
@@ -349,11 +418,149 @@ std::string giftText(std::string_view s) {
     return std::string(trim(out));
 }
 
-std::string_view stripFormatTag(std::string_view s) {
-    for (std::string_view tag : {"[html]", "[moodle]", "[plain]", "[markdown]"})
-        if (s.starts_with(tag))
-            return s.substr(tag.size());
-    return s;
+constexpr std::string_view kFormatTags[] = {"[html]", "[moodle]", "[plain]", "[markdown]"};
+
+// The format tag at the start of s ("[html]" ...), removed from s; empty when there is none.
+std::string_view takeFormatTag(std::string_view& s) {
+    for (std::string_view tag : kFormatTags)
+        if (s.starts_with(tag)) {
+            s = trim(s.substr(tag.size()));
+            return tag;
+        }
+    return {};
+}
+
+bool startsWithFormatTag(std::string_view s) {
+    return !takeFormatTag(s).empty();
+}
+
+// The character of an HTML entity name ("amp", "#1025", "#x401"), 0 when unknown.
+unsigned entityChar(std::string_view name) {
+    if (name.starts_with('#')) {
+        const bool hex = name.size() > 1 && (name[1] == 'x' || name[1] == 'X');
+        const std::string_view digits = name.substr(hex ? 2 : 1);
+        if (digits.empty() || digits.size() > 6)
+            return 0;
+        unsigned cp = 0;
+        for (char c : digits) {
+            const int d = c >= '0' && c <= '9'          ? c - '0'
+                          : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                        : -1;
+            if (d < 0)
+                return 0;
+            cp = cp * (hex ? 16 : 10) + static_cast<unsigned>(d);
+        }
+        return cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ? 0 : cp;
+    }
+    static constexpr std::pair<std::string_view, unsigned> kNamed[] = {
+        {"amp", '&'},       {"lt", '<'},       {"gt", '>'},       {"quot", '"'},     {"apos", '\''},
+        {"nbsp", ' '},      {"laquo", 0xAB},   {"raquo", 0xBB},   {"ndash", 0x2013}, {"mdash", 0x2014},
+        {"hellip", 0x2026}, {"deg", 0xB0},     {"plusmn", 0xB1},  {"micro", 0xB5},   {"middot", 0xB7},
+        {"times", 0xD7},    {"minus", 0x2212}, {"sup2", 0xB2},    {"sup3", 0xB3},    {"bull", 0x2022},
+        {"ldquo", 0x201C},  {"rdquo", 0x201D}, {"bdquo", 0x201E}, {"lsquo", 0x2018}, {"rsquo", 0x2019}};
+    for (const auto& [n, cp] : kNamed)
+        if (n == name)
+            return cp;
+    return 0;
+}
+
+// The text an [html] text shows: comments and tags dropped (a line break, paragraph or list item
+// becomes a blank), entities decoded, runs of blanks made one. Gives the refusal for an entity the
+// code page cannot hold through why.
+std::string htmlText(std::string_view s, std::string& why) {
+    std::string out;
+    const auto blank = [&] {
+        if (!out.empty() && out.back() != ' ')
+            out += ' ';
+    };
+    for (std::size_t i = 0; i < s.size();) {
+        const char c = s[i];
+        if (s.substr(i).starts_with("<!--")) {
+            const std::size_t end = s.find("-->", i + 4);
+            i = end == std::string_view::npos ? s.size() : end + 3;
+        } else if (c == '<' && i + 1 < s.size() &&
+                   (std::isalpha(static_cast<unsigned char>(s[i + 1])) || s[i + 1] == '/' ||
+                    s[i + 1] == '!') &&
+                   s.find('>', i) != std::string_view::npos) {
+            const std::size_t end = s.find('>', i);
+            std::string_view name = s.substr(i + 1, end - i - 1);
+            if (name.starts_with('/'))
+                name.remove_prefix(1);
+            name = name.substr(0, name.find_first_of(" \t\n/"));
+            std::string lower(name);
+            for (char& ch : lower)
+                ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+            for (std::string_view block : {"br", "p", "div", "li", "tr", "td", "th", "ul", "ol", "table",
+                                           "h1", "h2", "h3", "h4", "h5", "h6", "hr", "blockquote", "pre"})
+                if (lower == block)
+                    blank();
+            i = end + 1;
+        } else if (c == '&' && s.find(';', i) != std::string_view::npos && s.find(';', i) - i <= 10) {
+            const std::size_t end = s.find(';', i);
+            const std::string_view name = s.substr(i + 1, end - i - 1);
+            const unsigned cp = entityChar(name);
+            if (cp == 0) {
+                out += c;
+                ++i;
+                continue;
+            }
+            std::string utf8;
+            appendUtf8(utf8, cp);
+            const std::optional<std::string> text = cp::fromUtf8(utf8);
+            if (!text || text->find('\x98') != std::string::npos) {
+                if (why.empty())
+                    why = "знака «&" + std::string(name) + ";» (" + utf8 +
+                          ") нет в кодовой странице курса (Windows-1251 с казахскими буквами).";
+                return {};
+            }
+            if (cp <= ' ' || cp == 0x7F) // a line break or another control character: a blank
+                blank();
+            else
+                out += *text;
+            i = end + 1;
+        } else if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+            blank();
+            ++i;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return std::string(trim(out));
+}
+
+// The text of a GIFT question or answer: its format tag (or, for none, the question's) removed,
+// escapes resolved, and [html] text made plain.
+std::string giftFormatted(std::string_view raw, std::string_view& format, std::string& why) {
+    raw = trim(raw);
+    if (std::string_view own = takeFormatTag(raw); !own.empty())
+        format = own;
+    const std::string text = giftText(raw);
+    return format == "[html]" ? htmlText(text, why) : text;
+}
+
+int lineOf(std::string_view block, std::size_t pos, int firstLine) {
+    return firstLine +
+           static_cast<int>(std::count(block.begin(), block.begin() + static_cast<long>(pos), '\n'));
+}
+
+struct GiftAnswer {
+    char mark;            // '=' or '~'
+    std::string_view raw; // without its feedback
+};
+
+// A question with more than one answer list, or a question name on a later line of the block, is
+// the next question written without the blank line between them.
+std::size_t mergedQuestion(std::string_view block, std::size_t close) {
+    std::size_t at = findUnescaped(block, "{", close + 1);
+    for (std::size_t nl = block.find('\n'); nl != std::string_view::npos && nl < at;
+         nl = block.find('\n', nl + 1)) {
+        const std::size_t text = block.find_first_not_of(" \t", nl + 1);
+        if (text != std::string_view::npos && block.substr(text).starts_with("::"))
+            return text;
+    }
+    return at;
 }
 
 void giftQuestion(Parsed& p, std::string_view block, int lineNo) {
@@ -362,22 +569,32 @@ void giftQuestion(Parsed& p, std::string_view block, int lineNo) {
     const std::string where = "Вопрос в строке " + std::to_string(lineNo);
     const auto no = [&](const std::string& why) { p.refusals.push_back({lineNo, where + ": " + why}); };
     std::string_view rest = trim(block);
-    if (rest.starts_with("$CATEGORY:"))
-        return;
+    std::size_t offset = static_cast<std::size_t>(rest.data() - block.data());
     if (rest.starts_with("::")) {
         const std::size_t end = findUnescaped(rest, "::", 2);
         if (end == std::string_view::npos)
             return no("название «::» не закрыто.");
         rest = rest.substr(end + 2);
+        offset += end + 2;
     }
     const std::size_t open = findUnescaped(rest, "{");
-    if (open == std::string_view::npos)
+    if (open == std::string_view::npos) {
+        if (const std::size_t next = mergedQuestion(block, 0); next != std::string_view::npos)
+            return no("в строке " + std::to_string(lineOf(block, next, lineNo)) +
+                      " начинается следующий вопрос: вопросы отделяются друг от друга пустой строкой.");
         return no("нет ответов в фигурных скобках {…} (описание или эссе не принимаются).");
+    }
     const std::size_t close = findUnescaped(rest, "}", open + 1);
     if (close == std::string_view::npos)
-        return no("фигурная скобка «{» не закрыта.");
-    const std::string before = giftText(stripFormatTag(trim(rest.substr(0, open))));
-    const std::string after = giftText(rest.substr(close + 1));
+        return no("фигурная скобка «{» в строке " + std::to_string(lineOf(block, offset + open, lineNo)) +
+                  " не закрыта.");
+    if (const std::size_t next = mergedQuestion(block, offset + close); next != std::string_view::npos)
+        return no("в строке " + std::to_string(lineOf(block, next, lineNo)) +
+                  " начинается следующий вопрос: вопросы отделяются друг от друга пустой строкой.");
+    std::string_view format;
+    std::string why;
+    const std::string before = giftFormatted(rest.substr(0, open), format, why);
+    const std::string after = giftFormatted(rest.substr(close + 1), format, why);
     // Text after the answers ("missing word"): the gap is shown as a line.
     b.item.text = after.empty() ? before : before.empty() ? "_____ " + after : before + " _____ " + after;
     const std::string_view body = trim(rest.substr(open + 1, close - open - 1));
@@ -390,20 +607,15 @@ void giftQuestion(Parsed& p, std::string_view block, int lineNo) {
         if (plainBody == tf || plainBody.starts_with(std::string(tf) + " #") ||
             plainBody.starts_with(std::string(tf) + "#"))
             return no("вопрос «верно/неверно» не принимается.");
-    if (findUnescaped(body, "->") != std::string_view::npos)
-        return no("вопрос на соответствие не принимается.");
-    int rights = 0;
-    int wrongs = 0;
     std::size_t i = 0;
     while (i < body.size() && (body[i] == ' ' || body[i] == '\t' || body[i] == '\n'))
         ++i;
     if (i < body.size() && body[i] != '=' && body[i] != '~')
         return no("ответ должен начинаться с «=» (правильный) или «~» (неправильный).");
+    std::vector<GiftAnswer> answers;
     while (i < body.size()) {
-        const char mark = body[i];
-        std::size_t end = i + 1;
         std::size_t next = body.size();
-        for (std::size_t j = end; j < body.size(); ++j) {
+        for (std::size_t j = i + 1; j < body.size(); ++j) {
             if (body[j] == '\\') {
                 ++j;
                 continue;
@@ -413,64 +625,105 @@ void giftQuestion(Parsed& p, std::string_view block, int lineNo) {
                 break;
             }
         }
-        std::string_view answer = body.substr(end, next - end);
-        if (const std::size_t feedback = findUnescaped(answer, "#"); feedback != std::string_view::npos)
-            answer = answer.substr(0, feedback);
-        answer = trim(answer);
-        if (answer.starts_with("%"))
-            return no("ответ с долей баллов «%…%» не принимается: нужен один правильный ответ «=».");
-        (mark == '=' ? rights : wrongs) += 1;
-        if (mark == '=')
-            b.item.right = static_cast<int>(b.item.answers.size());
-        b.item.answers.push_back(giftText(answer));
+        std::string_view answer = body.substr(i + 1, next - i - 1);
+        answer = answer.substr(0, findUnescaped(answer, "#"));
+        answers.push_back({body[i], trim(answer)});
         i = next;
     }
+    // Matching: every answer "=x -> y". An arrow anywhere else is text.
+    bool matching = true;
+    for (const GiftAnswer& a : answers)
+        matching = matching && a.mark == '=' && findUnescaped(a.raw, "->") != std::string_view::npos;
+    if (matching)
+        return no("вопрос на соответствие не принимается.");
+    int rights = 0;
+    for (const GiftAnswer& a : answers) {
+        if (a.raw.starts_with("%"))
+            return no("ответ с долей баллов «%…%» не принимается: нужен один правильный ответ «=».");
+        if (a.mark == '=') {
+            ++rights;
+            b.item.right = static_cast<int>(b.item.answers.size());
+        }
+        std::string_view answerFormat = format;
+        b.item.answers.push_back(giftFormatted(a.raw, answerFormat, why));
+    }
+    if (!why.empty())
+        return no(why);
     if (rights == 0)
         return no("нет правильного ответа «=».");
-    if (wrongs == 0)
+    if (rights == static_cast<int>(answers.size()))
         return no("вопрос с кратким ответом (только «=») не принимается.");
     if (rights > 1)
         return no("несколько правильных ответов «=» не принимаются.");
     const std::size_t n = b.item.answers.size();
     if (n > 5)
         return no("ответов " + std::to_string(n) + ", а на экране теста их не больше пяти.");
-    if (std::string why = itemProblem(b.item); !why.empty())
-        return no(why);
+    if (std::string problem = itemProblem(b.item); !problem.empty())
+        return no(problem);
     p.items.push_back(std::move(b.item));
 }
 
+// Questions are separated by blank lines (an answer list may hold blank lines); a "$CATEGORY:"
+// line stands alone. A "{" inside an answer list means the list before it was never closed: that
+// question is refused and reading goes on after the last blank line (or at the "{" line).
 Parsed parseGift(const std::vector<std::string>& lines) {
+    constexpr std::size_t kNone = std::string_view::npos;
     Parsed p;
     std::string block;
-    int start = 0;
-    int braces = 0; // an answer list may hold blank lines
+    std::size_t start = kNone;     // first line of the block (0-based)
+    std::size_t openLine = 0;      // the line of the open "{"
+    std::size_t lastBlank = kNone; // a blank line within the open answer list
+    bool inBraces = false;
+    const auto reset = [&] {
+        block.clear();
+        start = lastBlank = kNone;
+        inBraces = false;
+    };
     const auto flush = [&] {
         if (!trim(block).empty())
-            giftQuestion(p, block, start);
-        block.clear();
-        start = 0;
-        braces = 0;
+            giftQuestion(p, block, static_cast<int>(start + 1));
+        reset();
     };
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         const std::string_view t = trim(line);
-        if (t.starts_with("//"))
-            continue;
-        if (t.empty() && braces <= 0) {
+        if (!inBraces && (t.empty() || t.starts_with("$CATEGORY:"))) {
             flush();
             continue;
         }
-        if (start == 0)
-            start = static_cast<int>(i + 1);
-        for (std::size_t j = 0; j < line.size(); ++j) {
+        if (t.starts_with("//")) {
+            if (start != kNone)
+                block += '\n'; // keeps the block's line count
+            continue;
+        }
+        if (start == kNone)
+            start = i;
+        if (t.empty())
+            lastBlank = i;
+        bool unclosed = false;
+        for (std::size_t j = 0; j < line.size() && !unclosed; ++j) {
             if (line[j] == '\\')
                 ++j;
+            else if (line[j] == '{' && inBraces)
+                unclosed = true;
             else if (line[j] == '{')
-                ++braces;
+                inBraces = true, openLine = i;
             else if (line[j] == '}')
-                --braces;
+                inBraces = false;
         }
-        block.append(line).append("\n");
+        if (!unclosed) {
+            block.append(line).append("\n");
+            continue;
+        }
+        p.refusals.push_back({static_cast<int>(start + 1), "Вопрос в строке " + std::to_string(start + 1) +
+                                                               ": фигурная скобка «{» в строке " +
+                                                               std::to_string(openLine + 1) +
+                                                               " не закрыта."});
+        const std::size_t from = lastBlank != kNone ? lastBlank + 1 : i;
+        const bool again = from > start;
+        reset();
+        if (again)
+            i = from - 1; // read again from there
     }
     flush();
     return p;
@@ -535,8 +788,11 @@ std::vector<std::string> decodeSource(std::string_view bytes) {
             "метки в начале. Сохраните его в кодировке UTF-8 или Windows-1251 (ANSI) и повторите.");
     } else if (isMultibyteUtf8(bytes))
         utf8 = bytes;
-    else
-        return textfile::splitLines(bytes);
+    else {
+        std::vector<std::string> lines = textfile::splitLines(bytes);
+        refuseWindows1251Letters(lines);
+        return lines;
+    }
     std::vector<std::string> lines = textfile::splitLines(utf8);
     for (std::size_t i = 0; i < lines.size(); ++i)
         lines[i] = lineFromUtf8(lines[i], static_cast<int>(i + 1));
@@ -683,13 +939,14 @@ std::string exportText(const std::vector<Item>& items, Format format) {
                 line(std::string(1, static_cast<char>('A' + k)) + ". " + item.answers[k]);
             line("ANSWER: " + std::string(1, static_cast<char>('A' + item.right)));
         } else {
-            if (item.text.starts_with("//") || stripFormatTag(item.text).size() != item.text.size())
+            if (item.text.starts_with("//") || startsWithFormatTag(item.text))
                 throw Error(where +
                             "текст начинается с «//» или метки формата «[…]», в GIFT он читался бы иначе.");
             for (const std::string& a : item.answers)
-                if (a.find("->") != std::string::npos || a.starts_with('%'))
+                if (startsWithFormatTag(a) || a.starts_with('%'))
                     throw Error(where +
-                                "ответ содержит «->» или начинается с «%», в GIFT это читалось бы иначе.");
+                                "ответ начинается с метки формата «[…]» или с «%», в GIFT это читалось "
+                                "бы иначе.");
             line("// " + std::to_string(n + 1));
             line(giftEscaped(item.text) + " {");
             for (std::size_t k = 0; k < item.answers.size(); ++k)

@@ -19,7 +19,10 @@ namespace ortavia::testing::authoring {
 // The lines of a question source (code page text). UTF-8 with or without a byte-order mark and
 // UTF-16 with a byte-order mark are converted to the course code page; other bytes are taken as
 // code page text. Throws Error naming the line and column of a character the code page cannot
-// hold, or the line of NUL bytes in a file without a byte-order mark (UTF-16 without a mark).
+// hold, the line of NUL bytes in a file without a byte-order mark (UTF-16 without a mark), or the
+// lines and letters of a Windows-1251 text with Ukrainian or Belarusian letters (ї є ґ ў), whose
+// bytes the code page holds as Kazakh letters (ү ғ ө ұ), when no other Kazakh letter shows it is
+// Kazakh text.
 std::vector<std::string> decodeSource(std::string_view bytes);
 // The same for a file (a code page path or fsys::rawPath); throws Error when it cannot be read.
 std::vector<std::string> readSource(std::string_view path);
