@@ -223,6 +223,7 @@ private slots:
         QCOMPARE(run.focused(), back);
         QWidget* elsewhere = run.control<QWidget>("ComboBox1");
         elsewhere->setVisible(true); // somewhere else to put the focus
+        elsewhere->setEnabled(true);
         QVERIFY(showsFocus(back, elsewhere));
     }
 

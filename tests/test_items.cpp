@@ -338,6 +338,10 @@ private slots:
         for (const char* bad :
              {"shuffle_answers=yes", "shuffle_answers=", "draw=-1", "draw=3.5", "draw=1000001"})
             QVERIFY_THROWS_EXCEPTION(Error, testing::parseOptions({bad}));
+        // A repeated key counts by its last line, whatever the lines before it hold.
+        QCOMPARE(testing::parseOptions({"draw=x", "shuffle_answers=1", "draw=4", "shuffle_answers = 0"}),
+                 (testing::Options{false, 4}));
+        QVERIFY_THROWS_EXCEPTION(Error, testing::parseOptions({"draw=4", "draw=x"}));
         QCOMPARE(testing::withoutLetterPrefix(QStringLiteral("B) два")), QStringLiteral("два"));
         QCOMPARE(testing::withoutLetterPrefix(QStringLiteral("С)три")), QStringLiteral("три")); // Cyrillic С
         QCOMPARE(testing::withoutLetterPrefix(QStringLiteral("F) пять")), QStringLiteral("F) пять"));
@@ -355,7 +359,7 @@ private slots:
 
     void optionsWindowEditsTheFile() {
         CourseFolder course;
-        course.write(kOptions, "; kept\r\ndraw=3\r\n");
+        course.write(kOptions, "; kept\r\ndraw=9\r\n# note\r\ndraw=3\r\n");
         {
             Running student;
             student.registerUser(QStringLiteral("u"), QStringLiteral("pw"));
@@ -381,7 +385,8 @@ private slots:
         QVERIFY(!w->isVisible());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // closed, it is gone
         QVERIFY(!admin.main()->findChild<ui::TestOptions*>(QStringLiteral("FormOpt")));
-        QCOMPARE(course.read(kOptions), QByteArray("; kept\r\ndraw=10\r\nshuffle_answers=1\r\n"));
+        // The repeated key is saved once, where it first stood.
+        QCOMPARE(course.read(kOptions), QByteArray("; kept\r\ndraw=10\r\n# note\r\nshuffle_answers=1\r\n"));
         QCOMPARE(testing::readOptions(), (testing::Options{true, 10}));
         // Cancel keeps the file; a bad file is named and shown as all off.
         course.write(kOptions, "shuffle_answers=2\r\n");

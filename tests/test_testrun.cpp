@@ -355,7 +355,7 @@ private slots:
         QCOMPARE(storedValue("Айгүл", "test1"), std::string("5"));
     }
 
-    void progressScreenAfterARunGivesTheMenusBackOnlyThroughBack() {
+    void progressScreenAfterARunGivesTheMenusBackWhenLeft() {
         Student s;
         writeTest(QStringLiteral("test1"), {4, 4, 4, 4, 4});
         s.run.trigger("test1");
@@ -378,15 +378,21 @@ private slots:
         for (const char* hidden : {"Label16", "Label17", "Label28", "Label29"})
             QVERIFY2(!s.run.control<QLabel>(hidden)->isVisibleTo(s.run.main()), hidden);
         QVERIFY(!s.run.action("N0")->isVisible() && !s.run.action("Ni")->isVisible());
-        // A document command shows the document, but the menus stay hidden.
-        s.run.trigger("N111");
-        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel1"));
+        s.run.trigger("Ni"); // hidden, yet enabled: the same screen
         QVERIFY(!s.run.action("N0")->isVisible() && !s.run.action("Ni")->isVisible());
-        s.run.trigger("Ni"); // hidden, yet enabled
-        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel2"));
         s.run.click("SpeedButton4");
         QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel1"));
         QVERIFY(s.run.action("N0")->isVisible() && s.run.action("Ni")->isVisible());
+        // Leaving the progress screen by any other command gives them back as well.
+        for (const char* leave : {"N111", "N27", "N17"}) {
+            takeTest(s.run, "test1", 5, 5);
+            QVERIFY2(!s.run.action("N0")->isVisible() && !s.run.action("Ni")->isVisible(), leave);
+            s.run.trigger(leave);
+            QVERIFY2(s.run.visibleScreen() == QStringLiteral("Panel1"), leave);
+            QVERIFY2(s.run.action("N0")->isVisible() && s.run.action("Ni")->isVisible(), leave);
+            QVERIFY2(!s.run.action("NaFormuAvtorizazii")->isVisible() && !s.run.action("Ntun")->isVisible(),
+                     leave);
+        }
     }
 
     void missingTestFileIsRefused() {
@@ -428,23 +434,48 @@ private slots:
             QVERIFY2(s.run.visibleScreen() == QStringLiteral("Panel1"), count);
             QVERIFY(!s.run.main()->runActive());
         }
-        // A count that goes bad during the run stops every answer step.
-        ui::dialogs::resetTestState();
-        writeTest(QStringLiteral("test1"), {1, 1});
-        s.run.trigger("test1");
-        QCOMPARE(boxCount(), 0);
-        s.run.answer(1);
-        writeTest(QStringLiteral("test1"), {1, 1}, "0");
-        s.run.answer(1);
-        s.run.answer(1);
-        QCOMPARE(boxCount(), 2);
-        QCOMPARE(s.run.visibleScreen(), QStringLiteral("Panel3"));
-        QCOMPARE(int(s.run.main()->grades()[0]), 1); // as a new record holds it
         QVERIFY(!s.course.exists(kJournal));
         QCOMPARE(s.course.read(QStringLiteral("users.ini")), record);
-        // The student leaves through another command and has the menus back.
-        s.run.trigger("N111");
-        QVERIFY(s.run.action("N0")->isVisible() && s.run.action("Ni")->isVisible());
+    }
+
+    // A test installed during a run (shorter, as long with other right answers, with a count that
+    // cannot be graded, or with questions drawn) changes nothing of it: the run asks and grades the
+    // test it started with.
+    void installingDuringARunChangesNothingOfIt_data() {
+        QTest::addColumn<QByteArray>("options");
+        QTest::addColumn<QList<int>>("installed");
+        QTest::addColumn<QByteArray>("count");
+        QTest::newRow("shorter") << QByteArray() << QList<int>{2, 2} << QByteArray();
+        QTest::newRow("same length") << QByteArray() << QList<int>{2, 2, 2, 2, 2, 2} << QByteArray();
+        QTest::newRow("unsound count") << QByteArray() << QList<int>{1, 1} << QByteArray("0");
+        QTest::newRow("drawn") << QByteArray("draw=4\r\n") << QList<int>{2} << QByteArray();
+    }
+    void installingDuringARunChangesNothingOfIt() {
+        QFETCH(QByteArray, options);
+        QFETCH(QList<int>, installed);
+        QFETCH(QByteArray, count);
+        Student s;
+        s.course.write(QStringLiteral("data/info/options.ini"), options);
+        writeTest(QStringLiteral("test1"), {1, 1, 1, 1, 1, 1});
+        const int asked = options.isEmpty() ? 6 : 4;
+        s.run.trigger("test1");
+        s.run.answer(1);
+        writeTest(QStringLiteral("test1"), std::vector<int>(installed.begin(), installed.end()),
+                  count.toStdString());
+        for (int q = 2; q <= asked; ++q) {
+            QCOMPARE(s.run.control<QLabel>("LabelCounter")->text(),
+                     QStringLiteral("%1 из %2").arg(q).arg(asked));
+            QVERIFY(s.run.control<QPlainTextEdit>("Memo1")->toPlainText().startsWith(
+                QStringLiteral("Question ")));
+            s.run.answer(1);
+        }
+        QCOMPARE(boxCount(), 0);
+        QCOMPARE(s.run.control<QLabel>("LabelRight")->text(),
+                 QStringLiteral("Правильных ответов: %1 из %1").arg(asked));
+        QVERIFY(s.course.lines(kJournal).join('\n').endsWith(QStringLiteral(" | test1 | 5")));
+        // The answer log counts each answer as the file the run started with says.
+        QCOMPARE(s.course.lines(QStringLiteral("answers.log")).filter(QStringLiteral(" | 1 | 1")).size(),
+                 asked);
     }
 
     void leavingTheTestScreenAbandonsTheRun() {

@@ -65,7 +65,9 @@ void TForm1::SpeedButton3Click() {
         for (const char* name : {"N0", "notch", "nred", "NOpt", "Ni", "Ntun", "nlab", "Nprak", "Nrk", "Nadm"})
             action(name)->setVisible(true);
         ComboBox1->setVisible(true);
+        ComboBox1->setEnabled(true);
         action("NaFormuAvtorizazii")->setVisible(false);
+        gradesOwner_ = signedInName_;
         saveAtClose_ = true;
         return;
     }
@@ -75,6 +77,7 @@ void TForm1::SpeedButton3Click() {
         refuseSignIn();
         return;
     }
+    gradesOwner_ = signedInName_;
     for (int n = 1; n <= 10; ++n) {
         grades_[n - 1] = accounts::storedGrade(signedInName_, n);
         if (grades_[n - 1] < 3)
@@ -110,6 +113,8 @@ void TForm1::SpeedButton2Click() {
 }
 
 void TForm1::SpeedButton7Click() {
+    if (!administratorSignedIn())
+        return;
     if (Edit4->text() != Edit5->text()) {
         dialogs::error(this, QStringLiteral("Проверьте пароль!"));
         return;

@@ -6,6 +6,7 @@
 #include <QTimer>
 
 #include "docs/deployment.h"
+#include "ui/components.h"
 #include "ui/design.h"
 #include "ui/look.h"
 
@@ -17,15 +18,8 @@ constexpr int kTextMargin = 8; // no text comes closer to the window's edge
 
 void place(QWidget* parent, const char* name, const QString& text, QPoint at, int pixels,
            const QColor& colour) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFont(look::font(look::kSerif, pixels, true));
-    label->setAttribute(Qt::WA_TranslucentBackground);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-    label->move(at);
-    label->adjustSize();
+    makeLabel(parent, name, text, at, look::font(look::kSerif, pixels, true), colour)
+        ->setAttribute(Qt::WA_TranslucentBackground);
 }
 
 QString u(std::string_view text) {

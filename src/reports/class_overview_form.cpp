@@ -329,6 +329,8 @@ void ClassOverview::runPreview(const reports::Table& table, QWidget* parent) {
 }
 
 void TForm1::NSvodClick() {
+    if (!administratorSignedIn())
+        return;
     ClassOverview::open(this);
 }
 

@@ -8,6 +8,8 @@
 namespace ortavia::ui {
 
 void TForm1::N30Click() {
+    if (!administratorSignedIn())
+        return;
     showPanels({Panel6}, {Panel1, Panel2, Panel3, Panel4});
     const std::vector<std::string> lines = textfile::readLines(journalName_);
     std::string all;

@@ -38,7 +38,10 @@ void TForm1::showGrades() {
 }
 
 void TForm1::ComboBox1Select() {
+    if (!administratorSignedIn())
+        return;
     const std::string name = fromQ(ComboBox1->currentText());
+    gradesOwner_ = name;
     for (int k = 1; k <= 12; ++k)
         grades_[k - 1] = accounts::storedGrade(name, k);
     LabelRight->setVisible(false); // another student's grades: the count of this run does not apply
@@ -86,7 +89,7 @@ void TForm1::completeUserName(const QString& typed) {
     // corrected; a letter typed over a selection, or the next letter of the completion, completes.
     const bool deleting = pickerDeleting_;
     pickerDeleting_ = false;
-    if (typed.isEmpty() || deleting)
+    if (typed.isEmpty() || deleting || !administratorSignedIn())
         return;
     int found = -1;
     for (int i = 0; i < ComboBox1->count() && found < 0; ++i)

@@ -185,6 +185,8 @@ void TOKRightDlg1::FormShow() {
 }
 
 void TOKRightDlg1::OKBtnClick() {
+    if (!main_->administratorSignedIn())
+        return;
     const std::string name = fromQ(ComboBox1->currentText());
     // The report is of a registered student; anything else would print the store's default text
     // and fail on it.

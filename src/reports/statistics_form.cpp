@@ -425,6 +425,8 @@ void TestStatistics::fillDaysChart() {
 }
 
 void TForm1::NStatClick() {
+    if (!administratorSignedIn())
+        return;
     TestStatistics::open(this, journalName());
 }
 

@@ -16,6 +16,7 @@
 #include "store/error.h"
 #include "store/fsys.h"
 #include "testing/authoring.h"
+#include "ui/components.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
 #include "ui/text.h"
@@ -40,13 +41,7 @@ QLineEdit* hiddenField(QWidget* parent, const char* name) {
 }
 
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QRect& at, const QFont& font) {
-    auto* l = new QLabel(text, parent);
-    if (name)
-        l->setObjectName(QString::fromLatin1(name));
-    l->setFont(font);
-    QPalette p = l->palette();
-    p.setColor(QPalette::WindowText, Qt::white);
-    l->setPalette(p);
+    QLabel* l = makeLabel(parent, name, text, at.topLeft(), font, Qt::white);
     l->setGeometry(at);
     return l;
 }
@@ -193,12 +188,16 @@ void TForm2::FormClose() {
 }
 
 void TForm2::Edit10Click() {
+    if (!main_->administratorSignedIn())
+        return;
     const QString path = dialogs::openFile(this, QStringLiteral("Выберите файл вопросов"));
     if (!path.isEmpty())
         Edit10->setText(path);
 }
 
 void TForm2::Button1Click() {
+    if (!main_->administratorSignedIn())
+        return;
     if (CheckBox1->isChecked()) {
         const QString sourceText = Edit10->text();
         if (sourceText.isEmpty() || sourceText == u(enc::kSourceHint))

@@ -47,7 +47,7 @@ private:
     // The conversion put in place as data/tests/testN.ini of the course folder.
     void installIntoCourse(const std::string& source);
 
-    [[maybe_unused]] TForm1* main_; // the main window, whose relative paths the closing restores
+    TForm1* main_; // the main window: whether the administrator has signed in
     QLineEdit* Edit1 = nullptr;
     QLineEdit* Edit2 = nullptr;
     QLineEdit* Edit3 = nullptr;

@@ -40,7 +40,13 @@ int smallNumber(std::string_view s) {
 } // namespace
 
 Options parseOptions(const std::vector<std::string>& lines) {
-    Options options;
+    // A key written more than once counts by its last line, as a run and the options window both
+    // read it (saving leaves one line of each key); only that line's value is checked.
+    struct Last {
+        int number = 0;
+        std::string_view line, value;
+    };
+    Last shuffle, draw;
     int number = 0;
     for (const std::string& raw : lines) {
         ++number;
@@ -50,19 +56,26 @@ Options parseOptions(const std::vector<std::string>& lines) {
         if (line.empty() || line.front() == ';' || line.front() == '#' || line.front() == '[')
             continue;
         const std::string_view key = keyOf(line);
-        const std::string_view value = trimmed(line.substr(line.find('=') + 1));
-        const std::string where = "В файле параметров тестов data\\info\\options.ini, строка " +
-                                  std::to_string(number) + " (\"" + std::string(line) + "\"): ";
-        if (key == "shuffle_answers") {
-            if (value != "0" && value != "1")
-                throw Error(where + "shuffle_answers может быть только 0 или 1.");
-            options.shuffleAnswers = value == "1";
-        } else if (key == "draw") {
-            const int n = smallNumber(value);
-            if (n < 0)
-                throw Error(where + "draw — это число вопросов (0 — все вопросы), от 0 до 100000.");
-            options.draw = n;
-        }
+        const Last last{number, line, trimmed(line.substr(line.find('=') + 1))};
+        if (key == "shuffle_answers")
+            shuffle = last;
+        else if (key == "draw")
+            draw = last;
+    }
+    const auto where = [](const Last& l) {
+        return "В файле параметров тестов data\\info\\options.ini, строка " + std::to_string(l.number) +
+               " (\"" + std::string(l.line) + "\"): ";
+    };
+    Options options;
+    if (shuffle.number) {
+        if (shuffle.value != "0" && shuffle.value != "1")
+            throw Error(where(shuffle) + "shuffle_answers может быть только 0 или 1.");
+        options.shuffleAnswers = shuffle.value == "1";
+    }
+    if (draw.number) {
+        options.draw = smallNumber(draw.value);
+        if (options.draw < 0)
+            throw Error(where(draw) + "draw — это число вопросов (0 — все вопросы), от 0 до 100000.");
     }
     return options;
 }
@@ -91,16 +104,20 @@ void writeOptions(const Options& options) {
                                {"shuffle_answers", options.shuffleAnswers ? "1" : "0"},
                                {"draw", std::to_string(options.draw)},
                            };
+                           // Each key's first line takes the new value and its repeats go, so
+                           // that no later line overrides what was saved.
                            for (const auto& [key, value] : values) {
-                               auto it =
-                                   std::find_if(lines.begin(), lines.end(), [key](const std::string& l) {
-                                       return keyOf(trimmed(l)) == key;
-                                   });
+                               const auto isKey = [key](const std::string& l) {
+                                   return keyOf(trimmed(l)) == key;
+                               };
                                const std::string line = std::string(key) + "=" + value;
-                               if (it != lines.end())
-                                   *it = line;
-                               else
+                               auto it = std::find_if(lines.begin(), lines.end(), isKey);
+                               if (it == lines.end()) {
                                    lines.push_back(line);
+                                   continue;
+                               }
+                               *it = line;
+                               lines.erase(std::remove_if(std::next(it), lines.end(), isKey), lines.end());
                            }
                            return textfile::joinLines(lines);
                        });

@@ -86,6 +86,9 @@ testing::Options TestOptions::shown() const {
 }
 
 bool TestOptions::save() {
+    const auto* main = qobject_cast<const TForm1*>(parentWidget());
+    if (!main || !main->administratorSignedIn())
+        return false;
     try {
         testing::writeOptions(shown());
     } catch (const Error& e) {
@@ -97,6 +100,8 @@ bool TestOptions::save() {
 }
 
 void TForm1::NOptClick() {
+    if (!administratorSignedIn())
+        return;
     TestOptions::open(this);
 }
 

@@ -4,6 +4,8 @@
 #include <QLocale>
 #include <algorithm>
 
+#include <cerrno>
+
 #include "store/atomicfile.h"
 #include "store/codepage.h"
 #include "store/convert.h"
@@ -35,8 +37,9 @@ std::string questionCountText(std::string_view testName) {
     return store::read("inf", "vsego", testFileName(testName));
 }
 
-int questionCount(std::string_view testName) {
-    const std::string text = questionCountText(testName);
+namespace {
+
+int countOf(std::string_view testName, const std::string& text) {
     int count = 0;
     try {
         count = strToInt(text);
@@ -47,6 +50,45 @@ int questionCount(std::string_view testName) {
         throw Error("В тесте " + cp::toUtf8(testName) + " число вопросов (vsego) записано неверно: \"" +
                     cp::toUtf8(text) + "\". Тест не может быть оценен; сообщите администратору.");
     return count;
+}
+
+} // namespace
+
+int questionCount(std::string_view testName) {
+    return countOf(testName, questionCountText(testName));
+}
+
+TestSnapshot::TestSnapshot()
+    : content_(std::make_unique<const std::string>()), sections_(std::make_unique<const ini::Sections>("")) {}
+
+TestSnapshot::TestSnapshot(std::string_view testName) : name_(testName) {
+    const std::string real = fsys::resolve(fsys::storePath(testFileName(testName)));
+    int err = 0;
+    const std::optional<std::string_view> bytes = atomicfile::readShared(real, &err);
+    if (!bytes && (err == atomicfile::kNotRegular || err == EISDIR))
+        throw Error(atomicfile::notRegularMessage(real));
+    content_ = std::make_unique<const std::string>(bytes.value_or(std::string_view()));
+    sections_ = std::make_unique<const ini::Sections>(*content_);
+}
+
+std::string TestSnapshot::read(const std::string& section, std::string_view key) const {
+    return store::crypt(sections_->read(section, key, store::kDefaultText));
+}
+
+std::string TestSnapshot::question(int n) const {
+    return read(std::to_string(n), "q");
+}
+
+std::string TestSnapshot::answer(int n, int k) const {
+    return read(std::to_string(n), "a" + std::to_string(k));
+}
+
+std::string TestSnapshot::rightAnswer(int n) const {
+    return read(std::to_string(n), "ap");
+}
+
+int TestSnapshot::questionCount() const {
+    return countOf(name_, read("inf", "vsego"));
 }
 
 std::vector<int> heldQuestions(std::string_view testName, int count) {

@@ -1,10 +1,13 @@
 #pragma once
 // Tests of the course: the enciphered test files "\data\tests\<test name>.ini", the grading
 // scale, the journal line and the unlock table of the topics.
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "store/ini.h"
 
 namespace ortavia::testing {
 
@@ -23,6 +26,25 @@ int questionCount(std::string_view testName);
 // The question numbers of 1 ... count whose section the test file holds, ascending (none when the
 // file cannot be read): what a drawn run chooses among, whatever the count says.
 std::vector<int> heldQuestions(std::string_view testName, int count);
+// A test as a run asks it: the whole file read once, when the run starts, and kept in memory, so
+// that a test installed during the run changes nothing of it. Its reads give what the reads above
+// give for the file as it was at that moment (a missing file reads as the store's default texts).
+class TestSnapshot {
+public:
+    TestSnapshot();
+    // Throws Error when a folder, pipe or device stands in the file's place.
+    explicit TestSnapshot(std::string_view testName);
+    std::string question(int n) const;
+    std::string answer(int n, int k) const; // k = 1 ... 5
+    std::string rightAnswer(int n) const;
+    int questionCount() const; // as questionCount(testName)
+
+private:
+    std::string read(const std::string& section, std::string_view key) const;
+    std::string name_;
+    std::unique_ptr<const std::string> content_; // the views of sections_ point into it
+    std::unique_ptr<const ini::Sections> sections_;
+};
 
 // Grade 1 ... 5 for right of count answers (count >= 1), bounds included exactly:
 // 80 % and more 5, 60 % 4, 40 % 3, 20 % 2, below 1.

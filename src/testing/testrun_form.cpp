@@ -27,6 +27,10 @@ void TForm1::testClick(const QString& testName) {
 }
 
 void TForm1::Button2Click() {
+    // A test is taken by a signed-in person (a successful sign-in sets the save-at-close flag):
+    // before it there is nobody to grade.
+    if (!saveAtClose_)
+        return;
     const std::string file = fsys::storePath(testing::testFileName(currentTest_));
     // One look at the file when it can be read; only a file that cannot be is told missing or unreadable.
     if (const std::optional<std::string> why = fsys::unreadableReason(file)) {
@@ -43,8 +47,10 @@ void TForm1::Button2Click() {
                                .arg(shown, QString::fromStdString(*why)));
         return;
     }
-    // A test that cannot be graded is not started.
-    questionCount_ = testing::questionCount(currentTest_);
+    // The run asks the test as it is now, read whole: a test installed meanwhile changes nothing of
+    // it. A test that cannot be graded is not started.
+    test_ = testing::TestSnapshot(currentTest_);
+    questionCount_ = test_.questionCount();
     // The teacher's options; a bad options file is named and the run goes on with them off.
     testing::Options options;
     try {
@@ -75,7 +81,7 @@ void TForm1::Button2Click() {
     action("N0")->setVisible(false);
     action("Ni")->setVisible(false);
     runActive_ = true;
-    runMenusHidden_ = true;
+    runScreen_ = Panel3;
     loadQuestion(1);
 }
 
@@ -94,11 +100,10 @@ void TForm1::showAnswer(int place, const QString& text) {
 
 void TForm1::loadQuestion(int n) {
     const int q = fileQuestion(n);
-    Memo1->setPlainText(toQ(testing::question(currentTest_, q)));
+    Memo1->setPlainText(toQ(test_.question(q)));
     answerPlaces_ = testing::answerOrder(shuffleAnswers_, testing::randomEngine());
     for (int k = 1; k <= 5; ++k) {
-        const QString text =
-            toQ(testing::answer(currentTest_, q, answerPlaces_[static_cast<std::size_t>(k - 1)]));
+        const QString text = toQ(test_.answer(q, answerPlaces_[static_cast<std::size_t>(k - 1)]));
         // A shuffled answer's letter prefix would name the wrong place.
         showAnswer(k, shuffleAnswers_ ? testing::withoutLetterPrefix(text) : text);
     }
@@ -143,13 +148,11 @@ void TForm1::RadioButton6DblClick() {
     const int answer = place >= 1 && place <= 5 ? answerPlaces_[static_cast<std::size_t>(place - 1)] : place;
     const std::string chosen = std::to_string(answer);
     const int question = fileQuestion(tag_);
-    const bool right = testing::rightAnswer(currentTest_, question) == chosen;
+    const bool right = test_.rightAnswer(question) == chosen;
     if (right)
         ++right_;
     logAnswer(question, answer, right);
     ++tag_;
-    if (asked_.empty())
-        questionCount_ = testing::questionCount(currentTest_);
     if (tag_ <= questionCount_) {
         loadQuestion(tag_);
         return;
@@ -163,9 +166,9 @@ void TForm1::RadioButton6DblClick() {
         grades_[entry - 1] = static_cast<std::uint8_t>(grade_);
     textfile::appendLine(journalName_, testing::journalLine(signedInName_, testing::journalTime(),
                                                             testing::journalDate(), currentTest_, grade_));
-    // From here the progress screen's "<<Назад" gives the menu entries back; until here (a journal
-    // that cannot be written) leaving the test screen does.
-    runMenusHidden_ = false;
+    // From here leaving the progress screen gives the menu entries back ("<<Назад" or any other
+    // command); until here (a journal that cannot be written) leaving the test screen does.
+    runScreen_ = Panel2;
     NiClick();
     showRightAnswers();
     for (int k = 1; k <= 12; ++k)
@@ -176,18 +179,21 @@ void TForm1::RadioButton6DblClick() {
 
 void TForm1::leaveRunIfLeft() {
     // Every screen switch comes here: a run ends when its test screen is hidden or another screen
-    // lies in front of it.
-    if (!runMenusHidden_ ||
-        (Panel3->isVisibleTo(this) && !Panel1->isVisibleTo(this) && !Panel6->isVisibleTo(this) &&
-         !Panel4->isVisibleTo(this) && !Panel7->isVisibleTo(this)))
+    // lies in front of it, and the entries it hid come back once its screen (the test screen, or
+    // the progress screen after the run's end) is no longer the one the user sees.
+    if (!runScreen_ || seenScreen() == runScreen_)
         return;
     runActive_ = false;
-    runMenusHidden_ = false;
+    runScreen_ = nullptr;
     action("N0")->setVisible(true);
     action("Ni")->setVisible(true);
 }
 
 void TForm1::saveGrades() {
+    // A student's record takes the student's own grades only, never those of another name that
+    // the grade array may hold; the administrator's grade array goes under the administrator login.
+    if (!administratorSignedIn() && gradesOwner_ != signedInName_)
+        return;
     accounts::saveGrades(signedInName_, grades_);
 }
 

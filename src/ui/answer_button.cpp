@@ -5,6 +5,8 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 
+#include "ui/text.h"
+
 namespace ortavia::ui {
 namespace {
 
@@ -32,7 +34,7 @@ AnswerButton::AnswerButton(QWidget* parent) : QRadioButton(parent) {
 
 void AnswerButton::setText(const QString& text) {
     caption_ = text;
-    setToolTip(text);
+    setToolTip(plainToolTip(text));
     setAccessibleName(text);
     update();
 }

@@ -1,6 +1,7 @@
 #include "ui/components.h"
 
 #include <QAction>
+#include <QLabel>
 
 namespace ortavia::ui {
 
@@ -23,6 +24,22 @@ QObject* findComponent(const QObject* window, const QString& name) {
 } // namespace ortavia::ui
 
 namespace ortavia::ui {
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint at, const QFont& font,
+                  const QColor& colour) {
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setText(text);
+    if (name)
+        label->setObjectName(QString::fromLatin1(name));
+    label->setFont(font);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colour);
+    label->setPalette(p);
+    label->move(at);
+    label->adjustSize();
+    return label;
+}
 
 void setItemEnabled(QAction* item, bool enabled) {
     item->setProperty("itemEnabled", enabled);

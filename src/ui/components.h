@@ -16,8 +16,15 @@ template <typename T> T* findComponentAs(const QObject* window, const QString& n
 } // namespace ortavia::ui
 
 class QAction;
+class QLabel;
 
 namespace ortavia::ui {
+
+// A label of a window: its name (may be null), its text, at its place in its font and colour,
+// sized to its text. The text is shown as it stands: markup is never rendered and nothing in it
+// becomes a link, since a label may show what a file or a user wrote.
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint at, const QFont& font,
+                  const QColor& colour = Qt::black);
 
 // The enabled state of a menu item as the program set it. A hidden action reports itself disabled
 // in Qt, so the state is kept beside it: a hidden item switched on is usable once it is shown.

@@ -37,20 +37,14 @@ QString captionOf(BoxKind kind) {
 }
 
 Answer show(QWidget* parent, BoxKind kind, const QString& text, bool withCancel, Answer defaultAnswer) {
-    TestState& s = state();
-    if (s.on) {
-        s.shown.append({kind, captionOf(kind), text});
-        Answer a = defaultAnswer;
-        if (!s.nextBoxes.empty()) {
-            a = s.nextBoxes.front();
-            s.nextBoxes.pop_front();
-        }
-        return withCancel ? a : Answer::Ok;
-    }
     QMessageBox::Icon icon = kind == BoxKind::Error         ? QMessageBox::Critical
                              : kind == BoxKind::Information ? QMessageBox::Information
                                                             : QMessageBox::Warning;
-    QMessageBox box(icon, captionOf(kind), text, QMessageBox::NoButton, parent);
+    QMessageBox box(icon, captionOf(kind), QString(), QMessageBox::NoButton, parent);
+    // A message often carries what a file or a user wrote: it is shown as it stands, never as markup
+    // or a link.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(text);
     QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
     box.setDefaultButton(ok);
     if (withCancel) {
@@ -58,6 +52,16 @@ Answer show(QWidget* parent, BoxKind kind, const QString& text, bool withCancel,
         box.setEscapeButton(cancel);
         if (defaultAnswer == Answer::Cancel)
             box.setDefaultButton(cancel);
+    }
+    TestState& s = state();
+    if (s.on) {
+        s.shown.append({kind, captionOf(kind), text, box.textFormat()});
+        Answer a = defaultAnswer;
+        if (!s.nextBoxes.empty()) {
+            a = s.nextBoxes.front();
+            s.nextBoxes.pop_front();
+        }
+        return withCancel ? a : Answer::Ok;
     }
     box.exec();
     return box.clickedButton() == ok ? Answer::Ok : Answer::Cancel;

@@ -17,6 +17,7 @@ struct ShownBox {
     BoxKind kind;
     QString caption;
     QString text;
+    Qt::TextFormat format; // how the box shows its text
 };
 
 namespace dialogs {

@@ -9,6 +9,7 @@
 #include <QSvgWidget>
 
 #include "docs/deployment.h"
+#include "ui/components.h"
 #include "ui/design.h"
 #include "ui/look.h"
 
@@ -18,19 +19,6 @@ namespace {
 constexpr QSize kAboutDesign(593, 274);
 constexpr QSize kAuthorsDesign(469, 529);
 constexpr int kTextMargin = 8; // no text comes closer to the window's edge
-
-QLabel* put(QWidget* parent, const char* name, const QString& text, QPoint at, const QFont& font,
-            const QColor& colour) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setFont(font);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-    label->move(at);
-    label->adjustSize();
-    return label;
-}
 
 QString u(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -56,13 +44,13 @@ TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
 
     const QFont big = look::font(look::kSansSerif, 16, true);
     const QColor text = palette().color(QPalette::WindowText);
-    put(this, "Label1", QStringLiteral("Данное электронное пособие"), {224, 24}, big, text);
-    put(this, "Label2", QStringLiteral("предназначено для изучения студентами"), {224, 56}, big, text);
+    makeLabel(this, "Label1", QStringLiteral("Данное электронное пособие"), {224, 24}, big, text);
+    makeLabel(this, "Label2", QStringLiteral("предназначено для изучения студентами"), {224, 56}, big, text);
     const deployment::Texts t = deployment::read().texts;
-    put(this, "Label3", u(t.specialty), {256, 88}, look::font(look::kArial, 16, true), text);
-    put(this, "Label4", QStringLiteral("по дисциплине \"Ортавия\""), {224, 120}, big, text);
-    put(this, "Label5", u(t.city) + u(", ") + u(t.year), {232, 208}, look::font(look::kSansSerif, 13, true),
-        Qt::black);
+    makeLabel(this, "Label3", u(t.specialty), {256, 88}, look::font(look::kArial, 16, true), text);
+    makeLabel(this, "Label4", QStringLiteral("по дисциплине \"Ортавия\""), {224, 120}, big, text);
+    makeLabel(this, "Label5", u(t.city) + u(", ") + u(t.year), {232, 208},
+              look::font(look::kSansSerif, 13, true), Qt::black);
 
     auto* ok = new QPushButton(QStringLiteral("Закрыть"), this);
     ok->setObjectName(QStringLiteral("OKBtn"));
@@ -110,8 +98,8 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
     const QColor red(0xFF, 0x00, 0x00);
     const deployment::Texts t = deployment::read().texts;
     auto* compiler =
-        put(this, "Label2", u("Құрастырушы:\n") + u(t.compiler) + u("\n") + u(t.compilerPosition), {24, 312},
-            credit, red);
+        makeLabel(this, "Label2", u("Құрастырушы:\n") + u(t.compiler) + u("\n") + u(t.compilerPosition),
+                  {24, 312}, credit, red);
     compiler->setFixedWidth(399);
     compiler->setWordWrap(true);
     compiler->adjustSize();
@@ -121,14 +109,15 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
         return std::max(designed, above->geometry().bottom() + 1 + gap);
     };
     auto* developer =
-        put(this, "Label1", u("Әзірлеуші: ") + u(t.developer) + u(", ") + u(t.developerDepartment),
-            {24, below(compiler, 384, 0)}, credit, red);
+        makeLabel(this, "Label1", u("Әзірлеуші: ") + u(t.developer) + u(", ") + u(t.developerDepartment),
+                  {24, below(compiler, 384, 0)}, credit, red);
     developer->setFixedWidth(469 - 2 * 24);
     developer->setWordWrap(true);
     developer->adjustSize();
-    auto* position = put(this, "Label4", u(t.developerPosition), {24, below(developer, 408, 0)}, credit, red);
-    put(this, "Label3", u(t.city) + u(" — ") + u(t.year), {144, below(position, 456, 24)}, credit,
-        palette().color(QPalette::WindowText));
+    auto* position =
+        makeLabel(this, "Label4", u(t.developerPosition), {24, below(developer, 408, 0)}, credit, red);
+    makeLabel(this, "Label3", u(t.city) + u(" — ") + u(t.year), {144, below(position, 456, 24)}, credit,
+              palette().color(QPalette::WindowText));
 
     layout_ = std::make_unique<design::Layout>(this);
     design::keepTextsInside(this, kTextMargin);

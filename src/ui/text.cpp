@@ -1,5 +1,7 @@
 #include "ui/text.h"
 
+#include <QTextDocument>
+
 #include "store/codepage.h"
 #include "store/error.h"
 
@@ -28,6 +30,10 @@ std::string passwordFromQ(const QString& text) {
         throw Error("Пароль содержит символы, которых нет в кодовой странице курса. Используйте русские, "
                     "казахские или латинские буквы и цифры.");
     return *bytes;
+}
+
+QString plainToolTip(const QString& text) {
+    return text.isEmpty() ? text : Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
 }
 
 } // namespace ortavia::ui

@@ -16,4 +16,7 @@ std::optional<std::string> tryFromQ(const QString& text);
 // The same for a password field: the message never shows the text.
 std::string passwordFromQ(const QString& text);
 
+// A tooltip that shows text as it stands (a tooltip would render markup), line breaks kept.
+QString plainToolTip(const QString& text);
+
 } // namespace ortavia::ui

@@ -81,20 +81,6 @@ QFrame* makePanel(QWidget* parent, const char* name, const QColor& colour, const
     return panel;
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint at, const QFont& font,
-                  const QColor& colour = Qt::black) {
-    auto* label = new QLabel(text, parent);
-    if (name)
-        label->setObjectName(QString::fromLatin1(name));
-    label->setFont(font);
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, colour);
-    label->setPalette(p);
-    label->move(at);
-    label->adjustSize();
-    return label;
-}
-
 QLineEdit* makeEdit(QWidget* parent, const char* name, QRect geometry, bool masked = false) {
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(QString::fromLatin1(name));
@@ -156,7 +142,23 @@ void TForm1::showPanels(std::initializer_list<QWidget*> show, std::initializer_l
         w->setVisible(true);
     for (QWidget* w : hide)
         w->setVisible(false);
+    enableSeenScreenOnly();
     leaveRunIfLeft();
+}
+
+QWidget* TForm1::seenScreen() const {
+    for (QWidget* w : {Panel4, Panel7, Panel6, Panel1, Panel3, Panel2})
+        if (w->isVisibleTo(this))
+            return w;
+    return nullptr;
+}
+
+void TForm1::enableSeenScreenOnly() {
+    // A hidden or covered screen takes no input: its controls are out of reach of scripts and
+    // assistive tools as well as of the mouse, which would otherwise act on them unseen.
+    QWidget* seen = seenScreen();
+    for (QWidget* w : {Panel2, Panel3, Panel1, Panel6, Panel7, Panel4})
+        w->setEnabled(w == seen);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -202,6 +204,10 @@ void TForm1::buildPanels() {
     auto* button1 = new QPushButton(client);
     button1->setObjectName(QStringLiteral("Button1"));
     button1->setVisible(false);
+
+    // The user picker is the administrator's; the administrator's sign-in enables it.
+    ComboBox1->setEnabled(false);
+    enableSeenScreenOnly();
 
     // The screens as built are the design; the viewer fills whatever room there is.
     client->screens = std::make_unique<design::Layout>(client, std::initializer_list<const QWidget*>{Panel1});
@@ -565,6 +571,8 @@ void TForm1::NaFormuAvtorizaziiClick() {
 }
 
 void TForm1::NtunClick() {
+    if (!administratorSignedIn())
+        return;
     showPanels({Panel7}, {Panel1, Panel2, Panel3, Panel4, Panel6});
 }
 
@@ -581,6 +589,8 @@ void TForm1::SpeedButton5Click() {
 }
 
 void TForm1::nredClick() {
+    if (!administratorSignedIn())
+        return;
     form2_->exec();
 }
 
@@ -596,6 +606,8 @@ void TForm1::N15Click() {
 }
 
 void TForm1::N40Click() {
+    if (!administratorSignedIn())
+        return;
     reportDialog_->exec();
 }
 

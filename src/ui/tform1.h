@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/testing.h"
+
 class QAction;
 class QComboBox;
 class QLabel;
@@ -123,6 +125,8 @@ private:
     void buildMenu();
     void bindCommand(QAction* action, const char* name);
     void showPanels(std::initializer_list<QWidget*> show, std::initializer_list<QWidget*> hide);
+    QWidget* seenScreen() const; // the highest visible panel of the stack
+    void enableSeenScreenOnly();
     void loadSettings();
     void loadUserList();
     void showGrades();
@@ -182,7 +186,8 @@ private:
 
     // The running test.
     std::string currentTest_;
-    int tag_ = 0; // current question number
+    testing::TestSnapshot test_; // the test file as the run started
+    int tag_ = 0;                // current question number
     int right_ = 0;
     int questionCount_ = 0;
     double percentage_ = 0;
@@ -195,7 +200,10 @@ private:
     std::array<int, 5> answerPlaces_{1, 2, 3, 4, 5};
     bool answerLogFailed_ = false; // the answer log's error is shown once per run
     bool runActive_ = false;
-    bool runMenusHidden_ = false; // N0 and Ni hidden by a run, until it ends or its screen is left
+    // The screen whose leaving gives back N0 and Ni, which a run hides: the test screen while the
+    // run goes on, the progress screen once it has ended; none when nothing is hidden.
+    QWidget* runScreen_ = nullptr;
+    std::string gradesOwner_;     // whose grades the grade array holds (the picker loads another's)
     int chosenUser_ = -1;         // the item of ComboBox1 last chosen
     bool pickerDeleting_ = false; // the key being handled in ComboBox1 deletes
     QUrl requestedUrl_;
