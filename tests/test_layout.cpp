@@ -5,13 +5,17 @@
 //
 // The screen is the offscreen platform's own (800 x 800) unless ORTAVIA_TEST_SCREEN names one
 // as WIDTHxHEIGHT or WIDTHxHEIGHT@DPI (144 dpi is 150 % scaling); CTest runs the common displays.
+#include <QChartView>
 #include <QFile>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QScreen>
 #include <QSvgWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QValueAxis>
+#include <cmath>
 
 #include "support/harness.h"
 #include "ui/answer_button.h"
@@ -295,6 +299,84 @@ private slots:
             checkInsideScreen(window);
             checkTextsFit(window);
             window->hide();
+        }
+    }
+
+    void windowsOfTheAdditionsFitTheScreen() {
+        CourseFolder course;
+        Running run;
+        run.signInAdmin();
+        struct Window {
+            const char* command; // none: the encipher tool, opened modally by its command
+            const char* name;
+            const char* close;
+        };
+        const Window windows[] = {{"NSvod", "FormSvod", "ButtonClose"},
+                                  {"NStat", "FormStat", "ButtonClose"},
+                                  {"NOpt", "FormOpt", "ButtonCancel"},
+                                  {nullptr, "Form2", "Button2"}};
+        for (const Window& w : windows) {
+            if (w.command)
+                run.trigger(w.command);
+            else
+                run.program.form2->show();
+            QPointer<QWidget> window =
+                w.command ? run.main()->findChild<QWidget*>(QLatin1String(w.name)) : run.program.form2.get();
+            QVERIFY2(window && QTest::qWaitForWindowExposed(window), w.name);
+            checkInsideScreen(window);
+            // Every button whole inside the window, the one that closes it among them.
+            auto* close = window->findChild<QPushButton*>(QLatin1String(w.close));
+            QVERIFY2(close && close->isVisible(), w.name);
+            for (const QPushButton* b : window->findChildren<QPushButton*>())
+                if (b->isVisibleTo(window))
+                    QVERIFY2(window->rect().contains(QRect(b->mapTo(window, QPoint(0, 0)), b->size())),
+                             qPrintable(QStringLiteral("%1/%2").arg(QLatin1String(w.name), b->objectName())));
+            window->hide();
+        }
+    }
+
+    void chartAxesCountInWholeNumbers_data() {
+        QTest::addColumn<int>("students");
+        for (int n : {1, 2, 3, 7, 38})
+            QTest::addRow("%d", n) << n;
+    }
+
+    void chartAxesCountInWholeNumbers() {
+        QFETCH(int, students);
+        CourseFolder course;
+        std::vector<std::string> names;
+        for (int i = 1; i <= students; ++i)
+            names.push_back("s" + std::to_string(i));
+        std::vector<const char*> list;
+        for (const std::string& n : names) {
+            list.push_back(n.c_str());
+            storeRecord(n.c_str(), {"4"});
+        }
+        writeUserList(course, list);
+        Running run;
+        run.signInAdmin();
+        run.trigger("NStat");
+        auto* window = run.main()->findChild<QWidget*>(QStringLiteral("FormStat"));
+        for (const char* chart : {"ChartGrades", "ChartDays"}) {
+            const auto axes =
+                window->findChild<QChartView*>(QLatin1String(chart))->chart()->axes(Qt::Vertical);
+            QCOMPARE(axes.size(), 1);
+            const auto* axis = qobject_cast<const QValueAxis*>(axes.front());
+            QList<double> ticks;
+            if (axis->tickType() == QValueAxis::TicksDynamic)
+                for (double v = axis->tickAnchor(); v <= axis->max() + 1e-9; v += axis->tickInterval())
+                    ticks << v;
+            else
+                for (int i = 0; i < axis->tickCount(); ++i)
+                    ticks << axis->min() + i * (axis->max() - axis->min()) / (axis->tickCount() - 1);
+            // Each tick its own whole number, from 0 to at least the highest bar, not too many.
+            QVERIFY2(ticks.size() >= 2 && ticks.size() <= 9, chart);
+            QCOMPARE(ticks.front(), 0.0);
+            for (double v : ticks)
+                QVERIFY2(v == std::round(v),
+                         qPrintable(QStringLiteral("%1: %2").arg(QLatin1String(chart)).arg(v)));
+            if (QLatin1String(chart) == QLatin1String("ChartGrades"))
+                QVERIFY(axis->max() >= students);
         }
     }
 

@@ -16,6 +16,7 @@ class QComboBox;
 class QLabel;
 class QTabWidget;
 class QTableWidget;
+class QValueAxis;
 
 namespace ortavia::ui {
 
@@ -31,6 +32,9 @@ public:
     void reload(const std::string& journalName);
     const reports::Statistics& statistics() const { return statistics_; }
     const reports::ItemAnalysis& items() const { return items_; }
+
+    // An axis of counts from 0 to a little over the highest, its ticks on whole numbers.
+    static void setCountAxis(QValueAxis* axis, long long highest);
 
 private:
     void fillTable();
