@@ -225,6 +225,12 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
     QPushButton* closeButton = makeButton("ButtonClose", QStringLiteral("Закрыть"));
     look::accent(exportButton);
 
+    // The keyboard goes through the window as it reads: search, order, table, buttons.
+    setTabOrder(EditFind, ComboSort);
+    setTabOrder(ComboSort, CheckDescending);
+    setTabOrder(CheckDescending, GridSvod);
+    setTabOrder(GridSvod, exportButton);
+
     auto* top = new QHBoxLayout;
     top->addWidget(findLabel);
     top->addWidget(EditFind, 1);

@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QStyleOptionButton>
 
+#include "ui/look.h"
+
 namespace ortavia::ui {
 namespace {
 
@@ -75,6 +77,7 @@ AnswerButton::AnswerButton(QWidget* parent) : QRadioButton(parent) {
     static const bool installed = (QAccessible::installFactory(answerInterface), true);
     Q_UNUSED(installed);
     setFocusPolicy(Qt::StrongFocus);
+    setProperty(look::kOwnFocusFrame, true); // the frame around the text, drawn by the style
     setAccessibleDescription(QStringLiteral("Ответить: двойной щелчок, клавиша Enter или пробел"));
 }
 

@@ -99,6 +99,8 @@ public:
             (qobject_cast<QComboBox*>(target_->parentWidget()) ||
              qobject_cast<QAbstractSpinBox*>(target_->parentWidget())))
             target_ = target_->parentWidget();
+        if (target_ && target_->property(kOwnFocusFrame).toBool())
+            target_ = nullptr;
         if (!target_) {
             if (ring_)
                 ring_->hide();
