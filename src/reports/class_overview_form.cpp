@@ -212,6 +212,7 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
 
     LabelSvod = new QLabel(this);
     LabelSvod->setObjectName(QStringLiteral("LabelSvod"));
+    LabelSvod->setWordWrap(true); // a long count never pushes the buttons off a small screen
 
     auto makeButton = [this](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
