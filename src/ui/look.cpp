@@ -54,6 +54,10 @@ public:
             QProxyStyle::drawPrimitive(element, option, painter, widget);
             return;
         }
+        // A control's own ring shows its focus; only a table's cell and a control that draws its
+        // own frame get one here.
+        if (widget && !widget->property(kOwnFocusFrame).toBool() && !widget->inherits("QAbstractItemView"))
+            return;
         const auto* focus = qstyleoption_cast<const QStyleOptionFocusRect*>(option);
         const QColor background = focus && focus->backgroundColor.isValid()
                                       ? focus->backgroundColor
