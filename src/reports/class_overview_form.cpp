@@ -222,6 +222,7 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
     };
     QPushButton* exportButton = makeButton("ButtonExport", QStringLiteral("Экспорт (CSV, XLSX)…"));
     QPushButton* printButton = makeButton("ButtonPrint", QStringLiteral("Печать…"));
+    printButton->setShortcut(QKeySequence::Print);
     QPushButton* pdfButton = makeButton("ButtonPdf", QStringLiteral("PDF…"));
     QPushButton* closeButton = makeButton("ButtonClose", QStringLiteral("Закрыть"));
     look::accent(exportButton);
