@@ -3,11 +3,20 @@
 // screens have a sensible tab order and show where the focus is, and a student registers, signs
 // in, takes a test and reads the grade with the keyboard alone.
 #include <QAccessible>
+#include <QCheckBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QPlainTextEdit>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
 
+#include "reports/class_overview_form.h"
+#include "reports/statistics_form.h"
+#include "store/codepage.h"
 #include "support/harness.h"
 #include "ui/answer_button.h"
+#include "ui/look.h"
 
 using namespace ortavia;
 using namespace ortavia::testsupport;
@@ -78,12 +87,168 @@ void activate(QWidget* window) {
     QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
+// The pixels of a control that change by 3:1 or more when it takes the focus from another: a ring
+// of two pixels changes about 4 (w + h) of them, a one-pixel frame half as many.
+int ringPixels(QWidget* control, QWidget* elsewhere, QWidget* drawn, QRect area) {
+    activate(control->window());
+    const QImage without = (elsewhere->setFocus(), drawn->grab(area).toImage());
+    const QImage with = (control->setFocus(), drawn->grab(area).toImage());
+    int changed = 0;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x)
+            changed += ui::look::contrast(with.pixelColor(x, y), without.pixelColor(x, y)) >= 3;
+    return changed;
+}
+
+// What a screen reader is told without a move of the focus: the alert of the window.
+QString alert(QWidget* window) {
+    QAccessibleInterface* w = QAccessible::queryAccessibleInterface(window);
+    for (int i = 0; i < w->childCount(); ++i)
+        if (QAccessibleInterface* c = w->child(i); c && c->role() == QAccessible::AlertMessage)
+            return c->text(QAccessible::Name);
+    return {};
+}
+
 } // namespace
 
 class AccessibilityTest : public QObject {
     Q_OBJECT
 private slots:
     void cleanup() { ui::dialogs::resetTestState(); }
+
+    void startsForAScreenReaderAndInRussian() {
+        // The web engine shows pages to a screen reader (set before it starts, as the tests start
+        // like the program); the framework's own texts and numbers are Russian whatever the
+        // machine's language (the tests run under C and en_US).
+        QCOMPARE(qgetenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY"), QByteArray("1"));
+        ui::installTranslations();
+        QCOMPARE(QLocale().language(), QLocale::Russian);
+        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text() + box.button(QDialogButtonBox::Yes)->text(),
+                 QStringLiteral("Отмена&Да"));
+    }
+
+    void theAnswersForAScreenReader() {
+        CourseFolder course;
+        writeTest(QStringLiteral("test1"), {2, 1});
+        Running run;
+        run.signInAdmin();
+        run.trigger("test1");
+        QCOMPARE(alert(run.main()), QStringLiteral("Вопрос 1 из 2. Question 1"));
+        // The whole answer is its area; its default action answers, the second one marks it.
+        auto* b = run.control<ui::AnswerButton>("RadioButton2");
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(b);
+        QCOMPARE(a->rect(), QRect(b->mapToGlobal(QPoint(0, 0)), b->size()));
+        QCOMPARE(a->actionInterface()->actionNames().mid(0, 2),
+                 QStringList({QAccessibleActionInterface::pressAction(),
+                              QAccessibleActionInterface::toggleAction()}));
+        a->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+        QVERIFY(b->isChecked());
+        QCOMPARE(run.main()->questionNumber(), 1);
+        a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(alert(run.main()), QStringLiteral("Вопрос 2 из 2. Question 2"));
+        a = QAccessible::queryAccessibleInterface(run.control<ui::AnswerButton>("RadioButton1"));
+        a->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(alert(run.main()), QStringLiteral("Тест окончен. Оценка: 5. Правильных ответов: 2 из 2"));
+    }
+
+    void everyWindowByKeyboardAlone() {
+        CourseFolder course;
+        writeUserList(course, {"Бек", "Айгүл", "Дана"});
+        for (auto [name, grade] : {std::pair{"Бек", "3"}, {"Айгүл", "5"}, {"Дана", "4"}})
+            storeRecord(name, {grade});
+        Running run;
+        // Escape closes the about-authors window (the about-program dialog closes with Enter).
+        run.program.form5->show();
+        activate(run.program.form5.get());
+        QTest::keyClick(run.program.form5.get(), Qt::Key_Escape);
+        QVERIFY(!run.program.form5->isVisible());
+        // Tab leaves the journal's text and, both ways, the tables of the teacher's windows.
+        run.signInAdmin();
+        run.trigger("N30");
+        activate(run.main());
+        run.control<QWidget>("Memo2")->setFocus();
+        run.press(Qt::Key_Tab);
+        QCOMPARE(run.focused()->objectName(), QStringLiteral("SpeedButton5"));
+        run.trigger("NSvod");
+        run.trigger("NStat");
+        auto* overview = run.main()->findChild<ui::ClassOverview*>(QStringLiteral("FormSvod"));
+        QWidget* statistics = run.main()->findChild<QWidget*>(QStringLiteral("FormStat"));
+        for (auto* grid : {overview->findChild<QAbstractItemView*>(QStringLiteral("GridSvod")),
+                           statistics->findChild<QAbstractItemView*>(QStringLiteral("GridStat"))})
+            for (Qt::KeyboardModifiers m : {Qt::NoModifier, Qt::ShiftModifier}) {
+                activate(grid->window());
+                grid->setFocus();
+                grid->setCurrentIndex(grid->model()->index(0, 1));
+                QTest::keyClick(grid, Qt::Key_Tab, m);
+                QVERIFY2(!grid->hasFocus(), qPrintable(grid->objectName()));
+            }
+        // The overview's order from the keyboard: the column, then the direction.
+        auto names = [overview] {
+            QStringList list;
+            for (const reports::StudentRow* r : overview->shownRows())
+                list << QString::fromStdString(cp::toUtf8(r->name));
+            return list.join(' ');
+        };
+        auto* order = overview->findChild<QComboBox*>(QStringLiteral("ComboSort"));
+        QTest::keyClick(order, Qt::Key_Down); // by name
+        QCOMPARE(names(), QStringLiteral("Айгүл Бек Дана"));
+        QTest::keyClick(order, Qt::Key_Down); // by test 1
+        QTest::keyClick(overview->findChild<QCheckBox*>(QStringLiteral("CheckDescending")), Qt::Key_Space);
+        QCOMPARE(names(), QStringLiteral("Айгүл Дана Бек"));
+        // The print preview: every command of its tool bar reached with Tab, Ctrl+P prints.
+        QStringList reached;
+        QTimer::singleShot(0, overview, [&] {
+            QWidget* preview = QApplication::activeModalWidget();
+            if (auto* print = preview->findChild<QAction*>(QStringLiteral("PreviewPrint")))
+                reached << print->shortcut().toString();
+            for (auto* button : preview->findChild<QToolBar*>()->findChildren<QToolButton*>())
+                if (button->defaultAction() && button->focusPolicy() & Qt::TabFocus)
+                    reached << button->defaultAction()->text();
+            QTest::keyClick(preview, Qt::Key_Escape);
+        });
+        ui::ClassOverview::runPreview(overview->shownTable(), overview);
+        QVERIFY2(reached.value(0) == QStringLiteral("Ctrl+P") && reached.size() >= 12,
+                 qPrintable(reached.join('|')));
+    }
+
+    void focusIsARingOfTwoPixels() {
+        CourseFolder course;
+        writeUserList(course, {"Бек"});
+        storeRecord("Бек", {"3"});
+        writeTest(QStringLiteral("test1"), {1});
+        Running run;
+        run.signInAdmin();
+        run.trigger("test1");
+        activate(run.main());
+        run.press(Qt::Key_Tab); // the keyboard is in use
+        // The control, where the focus was before, and where the ring is drawn (on the control).
+        auto check = [](QWidget* control, QWidget* elsewhere, QWidget* drawn = nullptr, QRect area = {}) {
+            drawn = drawn ? drawn : control;
+            area = area.isEmpty() ? drawn->rect() : area;
+            const int changed = ringPixels(control, elsewhere, drawn, area);
+            QVERIFY2(changed >= 2 * ui::look::kFocusRing * (area.width() + area.height()) * 9 / 10,
+                     qPrintable(control->objectName() + QStringLiteral(": %1").arg(changed)));
+        };
+        auto in = [&run](const char* window, const char* name) {
+            return run.main()
+                ->findChild<QWidget*>(QLatin1String(window))
+                ->findChild<QWidget*>(QLatin1String(name));
+        };
+        check(run.control<QWidget>("Memo1"), run.control<QWidget>("RadioButton1"));
+        run.program.form2->show();
+        check(run.program.form2->findChild<QWidget*>(QStringLiteral("Button2")), // "Выход"
+              run.program.form2->findChild<QWidget*>(QStringLiteral("Edit9")));
+        run.program.form2->hide();
+        run.trigger("NOpt");
+        check(in("FormOpt", "CheckShuffle"), in("FormOpt", "ButtonCancel"));
+        run.main()->findChild<QWidget*>(QStringLiteral("FormOpt"))->close();
+        run.trigger("NSvod");
+        check(in("FormSvod", "ButtonClose"), in("FormSvod", "EditFind"));
+        auto* grid = qobject_cast<QTableView*>(in("FormSvod", "GridSvod"));
+        grid->setCurrentIndex(grid->model()->index(0, 2));
+        check(grid, in("FormSvod", "EditFind"), grid->viewport(), grid->visualRect(grid->currentIndex()));
+    }
 
     void everyScreenNamesItsControls() {
         CourseFolder course;

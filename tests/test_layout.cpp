@@ -5,6 +5,7 @@
 //
 // The screen is the offscreen platform's own (800 x 800) unless ORTAVIA_TEST_SCREEN names one
 // as WIDTHxHEIGHT or WIDTHxHEIGHT@DPI (144 dpi is 150 % scaling); CTest runs the common displays.
+#include <QChartView>
 #include <QFile>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -12,6 +13,8 @@
 #include <QSvgWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QValueAxis>
+#include <cmath>
 
 #include "support/harness.h"
 #include "ui/answer_button.h"
@@ -295,6 +298,50 @@ private slots:
             checkInsideScreen(window);
             checkTextsFit(window);
             window->hide();
+        }
+    }
+
+    void windowsOfTheAdditionsFitTheScreen() {
+        CourseFolder course;
+        std::vector<std::string> names(38);
+        std::vector<const char*> list;
+        for (std::string& n : names) {
+            storeRecord((n = "s" + std::to_string(list.size())).c_str(), {"4"});
+            list.push_back(n.c_str());
+        }
+        writeUserList(course, list);
+        Running run;
+        run.signInAdmin();
+        // The window of each command (none: the encipher tool) and the button that closes it.
+        const char* const windows[][3] = {{"NSvod", "FormSvod", "ButtonClose"},
+                                          {"NStat", "FormStat", "ButtonClose"},
+                                          {"NOpt", "FormOpt", "ButtonCancel"},
+                                          {nullptr, "Form2", "Button2"}};
+        for (const auto& [command, name, close] : windows) {
+            command ? run.trigger(command) : run.program.form2->show();
+            QWidget* window = run.main()->findChild<QWidget*>(QLatin1String(name));
+            window = window ? window : run.program.form2.get();
+            QVERIFY2(QTest::qWaitForWindowExposed(window), name);
+            checkInsideScreen(window);
+            QVERIFY2(window->findChild<QPushButton*>(QLatin1String(close))->isVisible(), name);
+            for (const QPushButton* b : window->findChildren<QPushButton*>())
+                QVERIFY2(!b->isVisibleTo(window) ||
+                             window->rect().contains(QRect(b->mapTo(window, QPoint(0, 0)), b->size())),
+                         qPrintable(QLatin1String(name) + QLatin1Char('/') + b->objectName()));
+            window->hide();
+        }
+        // The counts of the statistics' charts on whole-number ticks (38 students, no attempt).
+        for (const char* chart : {"ChartGrades", "ChartDays"}) {
+            const auto* axis = qobject_cast<QValueAxis*>(run.main()
+                                                             ->findChild<QChartView*>(QLatin1String(chart))
+                                                             ->chart()
+                                                             ->axes(Qt::Vertical)
+                                                             .value(0));
+            const double step = axis->tickInterval();
+            QVERIFY2(axis->tickType() == QValueAxis::TicksDynamic && axis->tickAnchor() == 0 && step >= 1 &&
+                         step == std::round(step) && axis->max() / step <= 8 &&
+                         axis->max() >= (chart[5] == 'G' ? 38 : 1),
+                     chart);
         }
     }
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
@@ -25,6 +26,9 @@ void prepareApplication() {
     // The web engine's sandbox cannot run as root (a lab machine set up by its administrator).
     if (geteuid() == 0)
         setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    // The course documents are web pages: the engine shows their headings, paragraphs and tables
+    // to a screen reader only when asked before it starts. A value set by the user stays.
+    setenv("QTWEBENGINE_ENABLE_LINUX_ACCESSIBILITY", "1", 0);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 }
 
@@ -32,6 +36,8 @@ void installTranslations() {
     // The framework's own windows (file dialog, print preview) speak Russian like the program's
     // administrator tools, whatever the machine's language; without the translation files they
     // stay in English.
+    // Numbers, units and paper sizes of those windows follow the same language.
+    QLocale::setDefault(QLocale(QLocale::Russian, QLocale::Russia));
     const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
     for (const char* name : {"qtbase_ru", "qtwebengine_ru"}) {
         auto* translator = new QTranslator(qApp);
@@ -45,6 +51,7 @@ void installTranslations() {
 Program::Program() {
     initResources();
     look::installFontSubstitutes();
+    look::installFocusRing();
     QApplication::setQuitOnLastWindowClosed(false);
     form1 = std::make_unique<TForm1>();
     form2 = std::make_unique<TForm2>(form1.get());

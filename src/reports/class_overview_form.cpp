@@ -1,7 +1,9 @@
 #include "reports/class_overview_form.h"
 
 #include <QAbstractTableModel>
+#include <QCheckBox>
 #include <QCollator>
+#include <QComboBox>
 #include <QDir>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -185,6 +187,7 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
     GridSvod->setModel(filter_);
     GridSvod->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridSvod->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    GridSvod->setTabKeyNavigation(false); // Tab leaves the table; the arrow keys move in it
     GridSvod->setWordWrap(false);
     GridSvod->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     GridSvod->verticalHeader()->setDefaultSectionSize(24);
@@ -196,8 +199,20 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
     for (int c = 1; c <= reports::kOverviewTests; ++c)
         GridSvod->setColumnWidth(c, 56);
 
+    // The order by keyboard as well as by the column headers: the column and the direction.
+    ComboSort = new QComboBox(this);
+    ComboSort->setObjectName(QStringLiteral("ComboSort"));
+    ComboSort->addItem(QStringLiteral("как в списке"));
+    for (const std::string& column : reports::classTableHeader())
+        ComboSort->addItem(QString::fromStdString(column));
+    auto* sortLabel = new QLabel(QStringLiteral("Порядок:"), this);
+    sortLabel->setBuddy(ComboSort);
+    CheckDescending = new QCheckBox(QStringLiteral("по убыванию"), this);
+    CheckDescending->setObjectName(QStringLiteral("CheckDescending"));
+
     LabelSvod = new QLabel(this);
     LabelSvod->setObjectName(QStringLiteral("LabelSvod"));
+    LabelSvod->setWordWrap(true); // a long count never pushes the buttons off a small screen
 
     auto makeButton = [this](const char* name, const QString& caption) {
         auto* b = new QPushButton(caption, this);
@@ -207,13 +222,24 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
     };
     QPushButton* exportButton = makeButton("ButtonExport", QStringLiteral("Экспорт (CSV, XLSX)…"));
     QPushButton* printButton = makeButton("ButtonPrint", QStringLiteral("Печать…"));
+    printButton->setShortcut(QKeySequence::Print);
     QPushButton* pdfButton = makeButton("ButtonPdf", QStringLiteral("PDF…"));
     QPushButton* closeButton = makeButton("ButtonClose", QStringLiteral("Закрыть"));
     look::accent(exportButton);
 
+    // The keyboard goes through the window as it reads: search, order, table, buttons.
+    setTabOrder(EditFind, ComboSort);
+    setTabOrder(ComboSort, CheckDescending);
+    setTabOrder(CheckDescending, GridSvod);
+    setTabOrder(GridSvod, exportButton);
+
     auto* top = new QHBoxLayout;
     top->addWidget(findLabel);
     top->addWidget(EditFind, 1);
+    top->addSpacing(16);
+    top->addWidget(sortLabel);
+    top->addWidget(ComboSort);
+    top->addWidget(CheckDescending);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(LabelSvod, 1);
     bottom->addWidget(exportButton);
@@ -229,6 +255,21 @@ ClassOverview::ClassOverview(QWidget* parent) : QDialog(parent) {
         filter_->setNamePart(text);
         updateCount();
     });
+    auto sortChosen = [this] {
+        const int column = ComboSort->currentIndex() - 1;
+        const Qt::SortOrder order = CheckDescending->isChecked() ? Qt::DescendingOrder : Qt::AscendingOrder;
+        GridSvod->horizontalHeader()->setSortIndicator(column, order);
+        if (column < 0)
+            filter_->sort(-1); // the list's own order again
+    };
+    connect(ComboSort, &QComboBox::currentIndexChanged, this, sortChosen);
+    connect(CheckDescending, &QCheckBox::toggled, this, sortChosen);
+    connect(GridSvod->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            [this](int column, Qt::SortOrder order) {
+                const QSignalBlocker quietCombo(ComboSort), quietCheck(CheckDescending);
+                ComboSort->setCurrentIndex(column + 1);
+                CheckDescending->setChecked(order == Qt::DescendingOrder);
+            });
     connect(exportButton, &QPushButton::clicked, this,
             [this] { dialogs::guarded(this, [this] { ButtonExportClick(); }); });
     connect(printButton, &QPushButton::clicked, this,
@@ -315,6 +356,7 @@ void ClassOverview::runPreview(const reports::Table& table, QWidget* parent) {
     printer.setCreator(QStringLiteral("Ортавия"));
     QPrintPreviewDialog dialog(&printer, parent);
     dialog.setObjectName(QStringLiteral("SvodPreview"));
+    reachByKeyboard(dialog);
     dialog.setWindowTitle(table.title + QStringLiteral(": предварительный просмотр"));
     QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog, [&table](QPrinter* device) {
         QPainter painter(device);

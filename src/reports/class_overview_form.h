@@ -1,10 +1,10 @@
 #pragma once
 // The class overview window (administrator, "Есеп" → "Сводная ведомость"): the table GridSvod of
 // every listed student with the ten stored grades and the number of tests passed, sortable by any
-// column, filtered by part of a name (letter case of Cyrillic, Kazakh and Latin letters ignored),
-// exported to CSV or XLSX, printed or saved as PDF with the report's millimetre drawing. A student
-// without a record has empty cells; a record with a grade that is missing or no whole number from
-// 0 to 5 shows it as stored, and its row is marked.
+// column (by its header or, from the keyboard, by the order chooser), filtered by part of a name (letter case
+// of Cyrillic, Kazakh and Latin letters ignored), exported to CSV or XLSX, printed or saved as PDF with the
+// report's millimetre drawing. A student without a record has empty cells; a record with a grade that is
+// missing or no whole number from 0 to 5 shows it as stored, and its row is marked.
 #include <QDialog>
 #include <functional>
 #include <vector>
@@ -12,6 +12,8 @@
 #include "reports/class_table.h"
 #include "reports/table_export.h"
 
+class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QTableView;
@@ -57,6 +59,8 @@ private:
     QTableView* GridSvod = nullptr;
     QLineEdit* EditFind = nullptr;
     QLabel* LabelSvod = nullptr;
+    QComboBox* ComboSort = nullptr; // the column of the order ("как в списке" first)
+    QCheckBox* CheckDescending = nullptr;
 };
 
 } // namespace ortavia::ui

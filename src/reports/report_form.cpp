@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 #include <QScreen>
 #include <QStyledItemDelegate>
 #include <QToolBar>
+#include <QToolButton>
 #include <optional>
 
 #include "accounts/accounts.h"
@@ -106,11 +108,32 @@ void TForm4::runPreview(const reports::UserReport& report, QWidget* parent) {
         QObject::connect(pdf, &QAction::triggered, &dialog,
                          [&report, &dialog] { exportPdf(report, &dialog); });
     }
+    reachByKeyboard(dialog);
     if (QScreen* screen = parent ? parent->screen() : dialog.screen()) {
         const QRect room = screen->availableGeometry();
         dialog.resize(qMin(860, room.width() - 40), qMin(1000, room.height() - 40));
     }
     dialog.exec();
+}
+
+void reachByKeyboard(QPrintPreviewDialog& dialog) {
+    auto* bar = dialog.findChild<QToolBar*>();
+    if (!bar)
+        return;
+    // A tool bar's buttons take no focus of their own.
+    for (QToolButton* button : bar->findChildren<QToolButton*>())
+        if (button->defaultAction())
+            button->setFocusPolicy(Qt::StrongFocus);
+    const QString print = QCoreApplication::translate("QPrintPreviewDialog", "Print");
+    for (QAction* action : bar->actions())
+        if (action->text() == print) {
+            action->setObjectName(QStringLiteral("PreviewPrint"));
+            action->setShortcut(QKeySequence::Print);
+            action->setShortcutContext(Qt::WindowShortcut);
+            action->setToolTip(print + QStringLiteral(" (") +
+                               QKeySequence(QKeySequence::Print).toString(QKeySequence::NativeText) +
+                               QLatin1Char(')'));
+        }
 }
 
 // ---------------------------------------------------------------------------------------------

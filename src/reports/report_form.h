@@ -9,6 +9,7 @@
 #include "reports/report_page.h"
 
 class QComboBox;
+class QPrintPreviewDialog;
 class QLabel;
 class QPushButton;
 
@@ -62,6 +63,10 @@ private:
     QPushButton* CancelBtn = nullptr;
     std::unique_ptr<design::Layout> layout_;
 };
+
+// A print preview used from the keyboard alone: Tab reaches every command of its tool bar (print,
+// page set-up, PDF…) and Ctrl+P prints; Escape closes it, as in any dialog.
+void reachByKeyboard(QPrintPreviewDialog& dialog);
 
 // The save-file dialog of the report, answerable by tests: in the test mode of ui/dialogs.h
 // nothing is shown and the dialog takes the answer given beforehand (cancelled when none was

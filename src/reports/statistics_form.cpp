@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScatterSeries>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStackedBarSeries>
 #include <QTabWidget>
@@ -44,6 +45,15 @@ QString percent(std::optional<double> share) {
 
 QString mean(std::optional<double> value) {
     return value ? QLocale(QLocale::Russian).toString(*value, 'f', 2) : QStringLiteral("—");
+}
+
+// A page of the tabs that scrolls where the screen is too small for it.
+QScrollArea* scrolling(QWidget* page) {
+    auto* area = new QScrollArea;
+    area->setWidget(page);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    return area;
 }
 
 QChartView* makeChartView(QWidget* parent, const char* name) {
@@ -93,6 +103,7 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
                                          QStringLiteral("Попыток\n(журнал)"),
                                          QStringLiteral("Средняя оценка\n(журнал)")});
     GridStat->verticalHeader()->setVisible(false);
+    GridStat->setTabKeyNavigation(false); // Tab leaves the table; the arrow keys move in it
     GridStat->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridStat->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridStat->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -118,7 +129,7 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     gradesLayout->addWidget(LabelStat);
     gradesLayout->addLayout(upper, 1);
     gradesLayout->addWidget(ChartDays, 1);
-    TabsStat->addTab(gradesPage, QStringLiteral("Оценки и попытки"));
+    TabsStat->addTab(scrolling(gradesPage), QStringLiteral("Оценки и попытки"));
 
     auto* itemsPage = new QWidget;
     ComboItems = new QComboBox(itemsPage);
@@ -135,6 +146,7 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
          QStringLiteral("Дискри-\nминация"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
          QStringLiteral("D"), QStringLiteral("E"), QStringLiteral("Пересмотреть")});
     GridItems->verticalHeader()->setVisible(false);
+    GridItems->setTabKeyNavigation(false);
     GridItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GridItems->setSelectionBehavior(QAbstractItemView::SelectRows);
     GridItems->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
@@ -150,7 +162,7 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     itemsLayout->addLayout(chooser);
     itemsLayout->addWidget(LabelItems);
     itemsLayout->addWidget(GridItems, 1);
-    TabsStat->addTab(itemsPage, QStringLiteral("Анализ вопросов"));
+    TabsStat->addTab(scrolling(itemsPage), QStringLiteral("Анализ вопросов"));
 
     ProgressStat = new QProgressBar(this);
     ProgressStat->setObjectName(QStringLiteral("ProgressStat"));
@@ -372,12 +384,27 @@ void TestStatistics::fillGradesChart() {
     chart->addAxis(tests, Qt::AlignBottom);
     series->attachAxis(tests);
     auto* count = new QValueAxis;
-    count->setRange(0, std::max(1, highest + (highest + 9) / 10));
-    count->setLabelFormat(QStringLiteral("%d"));
-    count->applyNiceNumbers();
+    setCountAxis(count, highest);
     chart->addAxis(count, Qt::AlignLeft);
     series->attachAxis(count);
     chart->legend()->setAlignment(Qt::AlignRight);
+}
+
+void TestStatistics::setCountAxis(QValueAxis* axis, long long highest) {
+    // Some room above the highest bar, in whole steps of 1, 2 or 5 times a power of ten, at most
+    // eight of them: every tick a different whole number.
+    const long long room = std::max<long long>(1, highest + (highest + 9) / 10);
+    long long step = 1;
+    for (long long scale = 1; (room + step - 1) / step > 8; scale *= 10)
+        for (const long long m : {1, 2, 5})
+            if (step = m * scale; (room + step - 1) / step <= 8)
+                break;
+    axis->setRange(0, double((room + step - 1) / step * step));
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(double(step));
+    axis->setMinorTickCount(0);
+    axis->setLabelFormat(QStringLiteral("%d"));
 }
 
 void TestStatistics::fillDaysChart() {
@@ -416,9 +443,7 @@ void TestStatistics::fillDaysChart() {
     line->attachAxis(days);
     points->attachAxis(days);
     auto* count = new QValueAxis;
-    count->setRange(0, double(std::max<long long>(1, highest + (highest + 9) / 10)));
-    count->setLabelFormat(QStringLiteral("%d"));
-    count->applyNiceNumbers();
+    setCountAxis(count, highest);
     chart->addAxis(count, Qt::AlignLeft);
     line->attachAxis(count);
     points->attachAxis(count);

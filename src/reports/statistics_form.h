@@ -25,6 +25,7 @@ class QLabel;
 class QProgressBar;
 class QTabWidget;
 class QTableWidget;
+class QValueAxis;
 
 namespace ortavia::ui {
 
@@ -48,6 +49,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
+    // An axis of counts from 0 to a little over the highest, its ticks on whole numbers.
+    static void setCountAxis(QValueAxis* axis, long long highest);
 
 private:
     struct Loaded;

@@ -12,6 +12,7 @@
 #include "store/textfile.h"
 #include "testing/options.h"
 #include "testing/testing.h"
+#include "ui/announce.h"
 #include "ui/answer_button.h"
 #include "ui/components.h"
 #include "ui/dialogs.h"
@@ -117,6 +118,9 @@ void TForm1::loadQuestion(int n) {
             b->setFocus(Qt::OtherFocusReason);
             break;
         }
+    // The focus lands on an answer: a screen reader is told the question and the count as well.
+    announce(this,
+             QStringLiteral("Вопрос %1 из %2. %3").arg(n).arg(questionCount_).arg(Memo1->toPlainText()));
 }
 
 void TForm1::logAnswer(int question, int chosen, bool right) {
@@ -171,6 +175,7 @@ void TForm1::RadioButton6DblClick() {
     runScreen_ = Panel2;
     NiClick();
     showRightAnswers();
+    announce(this, QStringLiteral("Тест окончен. Оценка: %1. %2").arg(grade_).arg(LabelRight->text()));
     for (int k = 1; k <= 12; ++k)
         if (grades_[k - 1] >= 3)
             enable("test" + std::to_string(k), true);

@@ -1,10 +1,12 @@
 #include "ui/answer_button.h"
 
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 
+#include "ui/look.h"
 #include "ui/text.h"
 
 namespace ortavia::ui {
@@ -25,10 +27,58 @@ QList<AnswerButton*> reachable(const QWidget* group) {
     return list;
 }
 
+// What a screen reader sees of an answer: a radio button as large as the whole answer, whose
+// default action gives the answer; marking it is the second action.
+class AnswerAccessible : public QAccessibleWidget {
+public:
+    explicit AnswerAccessible(AnswerButton* b) : QAccessibleWidget(b, QAccessible::RadioButton) {}
+
+    QAccessible::State state() const override {
+        QAccessible::State s = QAccessibleWidget::state();
+        s.checkable = true;
+        s.checked = answer()->isChecked();
+        return s;
+    }
+    QStringList actionNames() const override {
+        QStringList names;
+        if (widget()->isEnabled())
+            names << pressAction() << toggleAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+    QStringList keyBindingsForAction(const QString& name) const override {
+        if (name == pressAction())
+            return {QStringLiteral("Return")};
+        return QAccessibleWidget::keyBindingsForAction(name);
+    }
+    void doAction(const QString& name) override {
+        if (!widget()->isEnabled())
+            return;
+        if (name == pressAction())
+            answer()->giveAnswer();
+        else if (name == toggleAction())
+            answer()->setChecked(true);
+        else
+            QAccessibleWidget::doAction(name);
+    }
+
+private:
+    AnswerButton* answer() const { return static_cast<AnswerButton*>(widget()); }
+};
+
+QAccessibleInterface* answerInterface(const QString& key, QObject* object) {
+    if (key == QLatin1String(AnswerButton::staticMetaObject.className()))
+        if (auto* b = qobject_cast<AnswerButton*>(object))
+            return new AnswerAccessible(b);
+    return nullptr;
+}
+
 } // namespace
 
 AnswerButton::AnswerButton(QWidget* parent) : QRadioButton(parent) {
+    static const bool installed = (QAccessible::installFactory(answerInterface), true);
+    Q_UNUSED(installed);
     setFocusPolicy(Qt::StrongFocus);
+    setProperty(look::kOwnFocusFrame, true); // the frame around the text, drawn by the style
     setAccessibleDescription(QStringLiteral("Ответить: двойной щелчок, клавиша Enter или пробел"));
 }
 
@@ -37,6 +87,11 @@ void AnswerButton::setText(const QString& text) {
     setToolTip(plainToolTip(text));
     setAccessibleName(text);
     update();
+}
+
+void AnswerButton::giveAnswer() {
+    setChecked(true);
+    emit doubleClicked();
 }
 
 void AnswerButton::clearMarks(const QWidget* group) {
@@ -64,10 +119,8 @@ void AnswerButton::keyPressEvent(QKeyEvent* event) {
         // A held key repeats: only its first press answers, so that one key never answers the
         // questions that follow.
         event->accept();
-        if (event->isAutoRepeat())
-            return;
-        setChecked(true);
-        emit doubleClicked();
+        if (!event->isAutoRepeat())
+            giveAnswer();
         return;
     }
     switch (event->key()) {

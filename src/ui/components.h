@@ -5,6 +5,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "ui/design.h"
+
 namespace ortavia::ui {
 
 QObject* findComponent(const QObject* window, const QString& name);
@@ -36,8 +38,8 @@ bool itemEnabled(const QAction* item);
 namespace ortavia::ui {
 
 // A window of its own of the owner (the main window) of type W and that object name: made on first
-// use (closing deletes it), filled by fill, then shown and brought to the front. When fill throws,
-// a window made for this call is deleted again and the error goes on to the caller.
+// use (closing deletes it) and fitted to its screen, filled by fill, then shown and brought to the front.
+// When fill throws, a window made for this call is deleted again and the error goes on to the caller.
 template <typename W, typename Fill> W* openOwnWindow(QWidget* owner, const QString& name, Fill&& fill) {
     W* window = owner->findChild<W*>(name, Qt::FindDirectChildrenOnly);
     const bool made = !window;
@@ -53,6 +55,8 @@ template <typename W, typename Fill> W* openOwnWindow(QWidget* owner, const QStr
         throw;
     }
     window->show();
+    if (made) // once shown, where the frame is known
+        design::fitOnScreen(window);
     window->raise();
     window->activateWindow();
     return window;

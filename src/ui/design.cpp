@@ -153,6 +153,13 @@ void centre(QWidget* window) {
     window->setGeometry(QRect(corner + QPoint(frame.left(), frame.top()), window->size()));
 }
 
+void fitOnScreen(QWidget* window) {
+    const QSize room = clientRoom(window);
+    if (!room.isEmpty())
+        window->resize(window->size().boundedTo(room));
+    centre(window);
+}
+
 void fitFixedWindow(QWidget* window, Layout& layout, QSize design) {
     const double s = fitScale(design, clientRoom(window));
     layout.apply(s);

@@ -65,6 +65,10 @@ QSize clientRoom(const QWidget* window);
 // Puts a window, frame and all, in the middle of its screen's available area.
 void centre(QWidget* window);
 
+// A resizable window of the additions on its screen: its size as made where there is room, no
+// larger than the room otherwise (its content scrolls or shrinks), then centred.
+void fitOnScreen(QWidget* window);
+
 // A fixed-size window that fits its screen: the design where there is room, otherwise scaled
 // down through its layout; then centred. The window's design client size is `design`.
 void fitFixedWindow(QWidget* window, Layout& layout, QSize design);

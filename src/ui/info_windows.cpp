@@ -139,4 +139,13 @@ void TForm5::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
 }
 
+void TForm5::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 } // namespace ortavia::ui

@@ -34,6 +34,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override; // Escape closes the window, as its frame does
 
 private:
     std::unique_ptr<design::Layout> layout_;

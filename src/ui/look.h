@@ -33,6 +33,19 @@ inline constexpr const char* kMono = "DejaVu Sans Mono";
 // letters. Called once before any window is made.
 void installFontSubstitutes();
 
+// Where the keyboard focus is, shown on every control of every window: a ring of kFocusRing
+// pixels, black or white, whichever stands out more from the control's own colour (at least 3:1
+// against any colour, 4.5:1 against those of the program). The focused control carries the ring
+// (the highlighted item of the menu bar, the current cell of a table). Called once when the
+// application exists. A control that draws its own focus frame through the style (an answer of
+// the test screen) carries the property kOwnFocusFrame and gets no second ring.
+inline constexpr int kFocusRing = 2;
+void installFocusRing();
+inline constexpr const char* kOwnFocusFrame = "ownFocusFrame";
+// The colour of the ring on a background, and the contrast ratio of two colours (1 to 21).
+QColor ringColour(const QColor& background);
+double contrast(const QColor& a, const QColor& b);
+
 QFont font(const char* family, int pixelSize, bool bold);
 void setBackground(QWidget* widget, const QColor& colour);
 void maskWithStars(QLineEdit* edit);

@@ -402,6 +402,7 @@ void TForm1::buildTextPage() {
     Memo2->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Memo2->setFont(look::font(look::kMono, 14, false));
     Memo2->setAccessibleName(QStringLiteral("Текст страницы"));
+    Memo2->setTabChangesFocus(true); // Tab moves on to "<<Назад"; the journal holds no tabs
     // The back button sits below the text, where it can be seen and clicked.
     auto* back = makeButton(p, "SpeedButton5", QStringLiteral("<<Назад"), QRect(380, 698, 161, 30),
                             look::font(look::kSansSerif, 13, true));
