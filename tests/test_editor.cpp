@@ -6,6 +6,7 @@
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTextEdit>
 
 #include "reports/report_form.h"
 #include "support/harness.h"
@@ -128,7 +129,7 @@ private slots:
                       5);
         QCOMPARE(e.window->document().incompleteCount(), 0);
         // The preview shows the chosen question as the test screen does: lettered, prefixed.
-        QCOMPARE(e.c<QLabel>(QStringLiteral("PreviewAnswer5"))->text(), QStringLiteral("E) Ватт"));
+        QCOMPARE(e.c<QTextEdit>(QStringLiteral("PreviewAnswer5"))->toPlainText(), QStringLiteral("E) Ватт"));
         e.setTest(7);
         ui::dialogs::answerNextBox(ui::Answer::Ok); // test 7 of the course is replaced
         e.click("ButtonSave");

@@ -20,6 +20,7 @@
 #include <QShortcut>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QTextEdit>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -62,6 +63,20 @@ QString u(const std::string& utf8) {
 
 QString letter(int k) {
     return QString(QChar(u'A' + k));
+}
+
+// A text of the preview: rich text, wrapped, of a fixed height (like the test screen's boxes), so
+// that typing changes its content and nothing around it.
+QTextEdit* previewBox(QWidget* parent, const QString& name, int pixels, int lines) {
+    auto* box = new QTextEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::NoFocus);
+    box->setFrameShape(QFrame::NoFrame);
+    box->setFont(look::font(look::kSerif, pixels, false));
+    box->viewport()->setAutoFillBackground(false);
+    box->setFixedHeight(QFontMetrics(box->font()).lineSpacing() * lines + 8);
+    return box;
 }
 
 // The keyboard's order through the controls, one after the other.
@@ -230,22 +245,14 @@ void TestEditor::build() {
     auto* preview = new QGridLayout(PanelPreview);
     auto* questionCaption = new QLabel(QStringLiteral("Вопрос:"), PanelPreview);
     questionCaption->setFont(look::font(look::kSerif, 16, true));
-    PreviewQuestion = new QLabel(PanelPreview);
-    PreviewQuestion->setObjectName(QStringLiteral("PreviewQuestion"));
-    PreviewQuestion->setTextFormat(Qt::RichText);
-    PreviewQuestion->setWordWrap(true);
-    PreviewQuestion->setFont(look::font(look::kSerif, 16, false));
+    PreviewQuestion = previewBox(PanelPreview, QStringLiteral("PreviewQuestion"), 16, 3);
     preview->addWidget(questionCaption, 0, 0, 1, 2);
     preview->addWidget(PreviewQuestion, 1, 0, 1, 2);
     for (int k = 0; k < ed::kAnswers; ++k) {
         auto* l = new QLabel(letter(k), PanelPreview);
         l->setObjectName(QStringLiteral("PreviewLetter%1").arg(k + 1));
         l->setFont(look::font(look::kSerif, 18, true));
-        auto* a = new QLabel(PanelPreview);
-        a->setObjectName(QStringLiteral("PreviewAnswer%1").arg(k + 1));
-        a->setTextFormat(Qt::RichText);
-        a->setWordWrap(true);
-        a->setFont(look::font(look::kSerif, 15, false));
+        auto* a = previewBox(PanelPreview, QStringLiteral("PreviewAnswer%1").arg(k + 1), 15, 2);
         PreviewLetter[static_cast<std::size_t>(k)] = l;
         PreviewAnswer[static_cast<std::size_t>(k)] = a;
         preview->addWidget(l, k + 2, 0, Qt::AlignTop);
@@ -501,7 +508,7 @@ void TestEditor::showChecks() {
     const ed::Question& q = doc_.at(current_);
     for (const std::string& p : ed::problems(q))
         lines << u(p);
-    PreviewQuestion->setText(shown(u(q.text)));
+    PreviewQuestion->setHtml(shown(u(q.text)));
     // The test screen shows the answers a question has, lettered in order.
     std::size_t place = 0;
     for (std::size_t k = 0; k < ed::kAnswers; ++k) {
@@ -509,7 +516,7 @@ void TestEditor::showChecks() {
         if (a.isEmpty())
             continue;
         PreviewLetter[place]->setText(letter(static_cast<int>(place)));
-        PreviewAnswer[place]->setText(shown(letter(static_cast<int>(place)) + QStringLiteral(") ") + a));
+        PreviewAnswer[place]->setHtml(shown(letter(static_cast<int>(place)) + QStringLiteral(") ") + a));
         ++place;
     }
     for (std::size_t k = 0; k < ed::kAnswers; ++k) {

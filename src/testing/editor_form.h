@@ -20,6 +20,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QRadioButton;
 class QSpinBox;
+class QTextEdit;
 
 namespace ortavia::ui {
 
@@ -99,9 +100,9 @@ private:
     QButtonGroup* rightGroup_ = nullptr;
     QLabel* LabelProblems = nullptr;
     QFrame* PanelPreview = nullptr;
-    QLabel* PreviewQuestion = nullptr;
+    QTextEdit* PreviewQuestion = nullptr;
     std::array<QLabel*, testing::editor::kAnswers> PreviewLetter{};
-    std::array<QLabel*, testing::editor::kAnswers> PreviewAnswer{};
+    std::array<QTextEdit*, testing::editor::kAnswers> PreviewAnswer{};
     QPushButton* ButtonUndo = nullptr;
     QPushButton* ButtonRedo = nullptr;
     QPushButton* ButtonSave = nullptr;
