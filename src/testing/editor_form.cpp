@@ -117,6 +117,7 @@ TestEditor::TestEditor(QWidget* mainWindow)
     : QWidget(mainWindow, Qt::Window), main_(qobject_cast<TForm1*>(mainWindow)),
       course_(QDir::currentPath()) {
     setObjectName(QStringLiteral("TestEditor"));
+    designFont_ = font();
     build();
     buildShortcuts();
     doc_.changed = [this](const ed::Change& c) { changed(c); };
@@ -167,14 +168,12 @@ void TestEditor::build() {
     top->addWidget(ButtonImport);
     top->addWidget(ButtonNew);
     top->addStretch(1);
-    top->addWidget(EditFind, 1);
-    top->addWidget(ButtonFind);
 
     // The questions.
     ListQuestions = new QListWidget(this);
     ListQuestions->setObjectName(QStringLiteral("ListQuestions"));
     ListQuestions->setUniformItemSizes(true);
-    ListQuestions->setMinimumWidth(220);
+    ListQuestions->setMinimumWidth(160);
     ListQuestions->setAccessibleName(QStringLiteral("Вопросы теста"));
     ButtonAdd = button(this, "ButtonAdd", QStringLiteral("Добавить"),
                        QStringLiteral("Новый вопрос после выбранного (Ctrl+N)"));
@@ -199,6 +198,10 @@ void TestEditor::build() {
     left->addWidget(caption(this, QStringLiteral("Вопросы (не готовые отмечены «(!)»):"), ListQuestions));
     left->addWidget(ListQuestions, 1);
     left->addLayout(listButtons);
+    auto* find = new QHBoxLayout;
+    find->addWidget(EditFind, 1);
+    find->addWidget(ButtonFind);
+    left->addLayout(find);
 
     // The chosen question.
     MemoQuestion = new QPlainTextEdit(this);
@@ -340,8 +343,9 @@ void TestEditor::build() {
     });
     ListQuestions->installEventFilter(this);
 
-    tabChain({SpinTest, ButtonOpen, ButtonImport, ButtonNew, EditFind, ButtonFind, ListQuestions, ButtonAdd,
-              ButtonDuplicate, ButtonDelete, ButtonUp, ButtonDown, ButtonUndo, ButtonRedo, MemoQuestion});
+    tabChain({SpinTest, ButtonOpen, ButtonImport, ButtonNew, ListQuestions, ButtonAdd, ButtonDuplicate,
+              ButtonDelete, ButtonUp, ButtonDown, ButtonUndo, ButtonRedo, EditFind, ButtonFind,
+              MemoQuestion});
     // The answers one after the other, then the choice of the right one (Tab reaches the group at
     // its chosen answer, the arrow keys choose another).
     QWidget* previous = MemoQuestion;
@@ -382,10 +386,17 @@ void TestEditor::buildShortcuts() {
     connect(escape, &QShortcut::activated, this, &QWidget::close);
 }
 
+void TestEditor::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (!fitted_) {
+        fitted_ = true;
+        fitToScreen(); // again, now that the window manager's frame is known
+    }
+}
+
 void TestEditor::fitToScreen() {
     const double s = design::fitScale(kDesign, design::clientRoom(this));
-    if (s < 1)
-        setFont(design::scaled(font(), s));
+    setFont(design::scaled(designFont_, s));
     resize(design::scaled(kDesign, s));
     design::centre(this);
 }

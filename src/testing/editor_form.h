@@ -4,6 +4,7 @@
 // chosen one (text, two to five answers, the right one) with a preview as the test screen shows
 // it, keeps every change undoable, and saves as test N of the course or exports to a question
 // source. A window of the main window, made on first use; closing it with unsaved changes asks.
+#include <QFont>
 #include <QString>
 #include <QWidget>
 #include <array>
@@ -54,6 +55,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -81,6 +83,8 @@ private:
     QString openedName_;   // what is open, for the title
     bool filling_ = false; // the controls are being filled from the document
     int current_ = -1;
+    QFont designFont_;    // the window's font at the design size
+    bool fitted_ = false; // fitted to its screen once shown
 
     QSpinBox* SpinTest = nullptr;
     QPushButton* ButtonOpen = nullptr;
