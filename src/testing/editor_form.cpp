@@ -173,6 +173,8 @@ void TestEditor::build() {
     ListQuestions = new QListWidget(this);
     ListQuestions->setObjectName(QStringLiteral("ListQuestions"));
     ListQuestions->setUniformItemSizes(true);
+    ListQuestions->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ListQuestions->setTextElideMode(Qt::ElideRight);
     ListQuestions->setMinimumWidth(160);
     ListQuestions->setAccessibleName(QStringLiteral("Вопросы теста"));
     ButtonAdd = button(this, "ButtonAdd", QStringLiteral("Добавить"),
@@ -248,20 +250,21 @@ void TestEditor::build() {
     auto* preview = new QGridLayout(PanelPreview);
     auto* questionCaption = new QLabel(QStringLiteral("Вопрос:"), PanelPreview);
     questionCaption->setFont(look::font(look::kSerif, 16, true));
-    PreviewQuestion = previewBox(PanelPreview, QStringLiteral("PreviewQuestion"), 16, 3);
+    PreviewQuestion = previewBox(PanelPreview, QStringLiteral("PreviewQuestion"), 15, 4);
     preview->addWidget(questionCaption, 0, 0, 1, 2);
     preview->addWidget(PreviewQuestion, 1, 0, 1, 2);
     for (int k = 0; k < ed::kAnswers; ++k) {
         auto* l = new QLabel(letter(k), PanelPreview);
         l->setObjectName(QStringLiteral("PreviewLetter%1").arg(k + 1));
         l->setFont(look::font(look::kSerif, 18, true));
-        auto* a = previewBox(PanelPreview, QStringLiteral("PreviewAnswer%1").arg(k + 1), 15, 2);
+        auto* a = previewBox(PanelPreview, QStringLiteral("PreviewAnswer%1").arg(k + 1), 14, 2);
         PreviewLetter[static_cast<std::size_t>(k)] = l;
         PreviewAnswer[static_cast<std::size_t>(k)] = a;
         preview->addWidget(l, k + 2, 0, Qt::AlignTop);
         preview->addWidget(a, k + 2, 1);
     }
     preview->setColumnStretch(1, 1);
+    preview->setVerticalSpacing(2);
     preview->setRowStretch(ed::kAnswers + 2, 1);
     auto* previewScroll = new QScrollArea(this);
     previewScroll->setObjectName(QStringLiteral("ScrollPreview"));
