@@ -61,11 +61,18 @@ struct Editor {
     }
 };
 
-Editor openEditor(const Running& run) {
+// The editor as the administrator's menu opens it; active: the keyboard's window.
+Editor openEditor(const Running& run, bool active = false) {
+    run.signInAdmin();
     run.trigger("NEditor");
     auto* w = run.main()->findChild<ui::TestEditor*>(QStringLiteral("TestEditor"));
     if (!w)
         qFatal("the test editor did not open");
+    if (active) {
+        w->activateWindow();
+        if (!QTest::qWaitFor([w] { return QApplication::activeWindow() == w; }))
+            qFatal("the test editor did not become active");
+    }
     return {w};
 }
 
@@ -88,7 +95,6 @@ private slots:
         writeTest(QStringLiteral("test3"), {2, 4, 1});
         const QByteArray old = course.read(QStringLiteral("data/tests/test3.ini"));
         Running run;
-        run.signInAdmin();
         const Editor e = openEditor(run);
         e.setTest(3);
         e.click("ButtonOpen");
@@ -116,7 +122,6 @@ private slots:
     void aNewTestOfThreeQuestionsFromNothing() {
         CourseFolder course;
         Running run;
-        run.signInAdmin();
         const Editor e = openEditor(run);
         QCOMPARE(e.window->document().size(), 0);
         e.addQuestion(QStringLiteral("Единица силы?"), {QStringLiteral("Ньютон"), QStringLiteral("Джоуль")},
@@ -163,7 +168,6 @@ private slots:
         CourseFolder course;
         const QByteArray old = course.read(QStringLiteral("data/tests/test3.ini"));
         Running run;
-        run.signInAdmin();
         const Editor e = openEditor(run);
         e.click("ButtonSave"); // an empty test first
         QCOMPARE(lastBoxText(), QStringLiteral("Тест не сохранён, ничего не записано. Исправьте:\n"
@@ -194,10 +198,7 @@ private slots:
     void undoAndRedoAcrossAddsDeletesAndMoves() {
         CourseFolder course;
         Running run;
-        run.signInAdmin();
-        const Editor e = openEditor(run);
-        e.window->activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), e.window);
+        const Editor e = openEditor(run, true);
         QList<QStringList> states{{}};
         const auto step = [&](auto&& change) {
             change();
@@ -246,7 +247,6 @@ private slots:
                                       QStringLiteral("5"), QStringLiteral("--course"), course.path()});
         QVERIFY2(tool.status == 0, qPrintable(tool.err));
         Running run;
-        run.signInAdmin();
         const Editor e = openEditor(run);
         ui::dialogs::answerNextOpenFile(course.file(QStringLiteral("q.gift")));
         e.click("ButtonImport");
@@ -263,7 +263,6 @@ private slots:
     void unsavedChangesAsk() {
         CourseFolder course;
         Running run;
-        run.signInAdmin();
         Editor e = openEditor(run);
         e.addQuestion(QStringLiteral("Вопрос"), {}, 0);
         // Closing, opening another test, leaving the program: Cancel keeps everything.
@@ -290,10 +289,7 @@ private slots:
     void theKeyboardAlone() {
         CourseFolder course;
         Running run;
-        run.signInAdmin();
-        const Editor e = openEditor(run);
-        e.window->activateWindow();
-        QTRY_COMPARE(QApplication::activeWindow(), e.window);
+        const Editor e = openEditor(run, true);
         const auto key = [&](Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier) {
             QTest::keyClick(QApplication::focusWidget(), k, m);
         };
@@ -354,10 +350,9 @@ private slots:
             QCOMPARE(course.read(QStringLiteral("data/tests/test1.ini")), old);
         }
         Running admin;
-        admin.signInAdmin();
+        openEditor(admin);
         QVERIFY(admin.action("NEditor")->isVisible());
         QCOMPARE(admin.action("NEditor")->text(), QStringLiteral("Редактор тестов"));
-        openEditor(admin);
     }
 };
 
