@@ -346,6 +346,24 @@ private slots:
         run.program.form2->hide();
     }
 
+    void theTestEditorNamesItsControls() {
+        CourseFolder course;
+        Running run;
+        run.signInAdmin();
+        run.trigger("NEditor");
+        auto* editor = run.main()->findChild<QWidget*>(QStringLiteral("TestEditor"));
+        QVERIFY(editor);
+        editor->findChild<QPushButton*>(QStringLiteral("ButtonAdd"))->click();
+        CHECK_NAMED(editor, "test editor", 28);
+        const char* named[][2] = {
+            {"SpinTest", "Номер теста"},           {"ListQuestions", "Вопросы теста"},
+            {"MemoQuestion", "Текст вопроса:"},    {"EditAnswer1", "Ответ A"},
+            {"RadioRight5", "Правильный ответ E"}, {"ButtonSave", "Сохранить как тест №1"}};
+        for (const auto& [control, name] : named)
+            QCOMPARE(accessibleName(editor->findChild<QWidget*>(QLatin1String(control))),
+                     QString::fromUtf8(name));
+    }
+
     void tabOrderFollowsTheScreens() {
         CourseFolder course;
         Running run;

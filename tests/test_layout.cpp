@@ -345,6 +345,37 @@ private slots:
         }
     }
 
+    void testEditorOpensInsideTheScreenAndShowsEveryControlWhole() {
+        CourseFolder course;
+        Running run;
+        run.signInAdmin();
+        run.trigger("NEditor");
+        auto* editor = run.main()->findChild<QWidget*>(QStringLiteral("TestEditor"));
+        QVERIFY(editor);
+        QVERIFY(QTest::qWaitForWindowExposed(editor));
+        editor->findChild<QPushButton*>(QStringLiteral("ButtonOpen"))->click(); // test 1 of the course
+        QApplication::processEvents();
+        checkInsideScreen(editor);
+        const QSize room = editor->screen()->availableGeometry().size();
+        QVERIFY(editor->width() <= room.width() && editor->height() <= room.height());
+        if (room.width() >= 1000 && room.height() >= 700) // room for the design: as designed
+            QCOMPARE(editor->size(), QSize(1000, 700));
+        // Every control lies whole inside the window (the preview scrolls inside its own area).
+        for (QWidget* w : editor->findChildren<QWidget*>()) {
+            bool scrolled = false;
+            for (QWidget* p = w->parentWidget(); p && p != editor; p = p->parentWidget())
+                scrolled = scrolled || p->inherits("QAbstractScrollArea");
+            if (!w->isVisibleTo(editor) || w->size().isEmpty() || innerPart(w) || scrolled)
+                continue;
+            const QRect whole(w->mapTo(editor, QPoint(0, 0)), w->size());
+            QVERIFY2(editor->rect().contains(whole), qPrintable(w->objectName()));
+        }
+        for (const char* name : {"ListQuestions", "MemoQuestion", "EditAnswer5", "RadioRight5",
+                                 "PanelPreview", "ButtonSave", "ButtonDown"})
+            QVERIFY2(editor->findChild<QWidget*>(QLatin1String(name))->isVisibleTo(editor), name);
+        checkTextsFit(editor);
+    }
+
     void textsStayInsideTheirWindowsAtTheirDesign() {
         // The title screen and the information windows as built, before any display is known.
         CourseFolder course;

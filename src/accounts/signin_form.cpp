@@ -62,7 +62,8 @@ void TForm1::SpeedButton3Click() {
         }
         administrator_ = true;
         showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
-        for (const char* name : {"N0", "notch", "nred", "NOpt", "Ni", "Ntun", "nlab", "Nprak", "Nrk", "Nadm"})
+        for (const char* name :
+             {"N0", "notch", "nred", "NOpt", "NEditor", "Ni", "Ntun", "nlab", "Nprak", "Nrk", "Nadm"})
             action(name)->setVisible(true);
         ComboBox1->setVisible(true);
         ComboBox1->setEnabled(true);

@@ -126,6 +126,7 @@ static const MenuEntry kEntries[] = {
     {"Ntun", "Настройки администратора", "Nadm", false, Action::Command, nullptr},
     {"nred", "Тестті өзгерту", "Nadm", false, Action::Command, nullptr},
     {"NOpt", "Параметры тестов", "Nadm", false, Action::Command, nullptr},
+    {"NEditor", "Редактор тестов", "Nadm", false, Action::Command, nullptr},
     {"NaFormuAvtorizazii", "Авторизация формаға", nullptr, true, Action::Command, nullptr},
     {"N21", "Көмек", nullptr, true, Action::Submenu, nullptr},
     {"N26", "Бағдарлама туралы", "N21", false, Action::Command, nullptr},

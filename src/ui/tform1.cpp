@@ -466,7 +466,7 @@ void TForm1::bindCommand(QAction* a, const char* name) {
         {"NOpt", &TForm1::NOptClick},   {"Ntun", &TForm1::NtunClick},
         {"nred", &TForm1::nredClick},   {"NaFormuAvtorizazii", &TForm1::NaFormuAvtorizaziiClick},
         {"N26", &TForm1::N26Click},     {"N15", &TForm1::N15Click},
-        {"Ne", &TForm1::NeClick},
+        {"Ne", &TForm1::NeClick},       {"NEditor", &TForm1::NEditorClick},
     };
     auto handler = handlers.at(name);
     commands_[a] = [this, handler] { (this->*handler)(); };

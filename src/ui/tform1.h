@@ -100,6 +100,8 @@ public:
     void NSvodClick(); // the class overview (reports/class_overview_form.cpp)
     void NStatClick(); // the test statistics (reports/statistics_form.cpp)
     void NOptClick();  // the options of the tests (testing/options_form.cpp)
+    // The test editor (testing/editor_form.cpp).
+    void NEditorClick();
     void N26Click();
     void N15Click();
     void testClick(const QString& testName); // test1Click ... test10Click
