@@ -7,10 +7,10 @@
 // as WIDTHxHEIGHT or WIDTHxHEIGHT@DPI (144 dpi is 150 % scaling); CTest runs the common displays.
 #include <QFile>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QScreen>
 #include <QSvgWidget>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <QTimer>
 
 #include "support/harness.h"
@@ -224,7 +224,7 @@ private slots:
         const QRect test = run.control<QWidget>("Panel3")->geometry();
         QCOMPARE(test.size(), ui::design::scaled(QSize(920, 737), s));
         QVERIFY(qAbs(test.center().x() - clientArea(run)->rect().center().x()) <= 4);
-        QCOMPARE(run.control<QPlainTextEdit>("Memo1")->font().pixelSize(), ui::design::scaled(21, s));
+        QCOMPARE(run.control<QTextEdit>("Memo1")->font().pixelSize(), ui::design::scaled(21, s));
         QCOMPARE(run.control<ui::AnswerButton>("RadioButton5")->font().pixelSize(),
                  ui::design::scaled(19, s));
         for (int k = 1; k <= 5; ++k) {

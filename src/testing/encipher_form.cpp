@@ -236,6 +236,14 @@ void TForm2::installIntoCourse(const std::string& source) {
     // directory since.
     const QString folder = remembered_.isEmpty() ? QDir::currentPath() : remembered_;
     const std::string course = tryFromQ(folder).value_or(fsys::rawPath(folder.toStdString()));
+    // The figures the questions name go to the course with them; a bad name installs nothing.
+    std::vector<std::string> lines;
+    try {
+        lines = testing::authoring::readSource(source);
+    } catch (const Error&) {
+        // The conversion below names what is wrong with the source.
+    }
+    testing::authoring::installFigures(source, course, lines);
     const testing::authoring::Installed out =
         testing::authoring::installEnciphered(source, course, SpinEdit1->value(), working_);
     showWorking();
