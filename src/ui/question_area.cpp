@@ -117,7 +117,10 @@ void QuestionArea::relayout() {
     const int figureWidth = question.width() - 2 * question_->frameWidth() - 12;
     const int textOnly = questionHeight({figureWidth, 1});
     const int fixed = design::scaled(kAnswers, s).bottom() + rowsGrown + S(kBottomMargin) - question.height();
-    const int room = viewport()->height() - fixed - textOnly;
+    // The room of the viewport, without scroll bars (the viewport itself is placed only once the
+    // area is shown).
+    const QSize view = maximumViewportSize();
+    const int room = view.height() - fixed - textOnly;
     const int questionNeeds = questionHeight({figureWidth, std::max(S(kSmallestFigure), room)});
     const int questionGrown = std::max(0, questionNeeds - question.height());
 
@@ -133,7 +136,8 @@ void QuestionArea::relayout() {
         below += grown[k];
     }
     const int height = std::max(S(kScreenHeight), answers_->geometry().bottom() + 1 + S(kBottomMargin));
-    content()->resize(viewport()->width(), height);
+    const bool scrolls = height > view.height();
+    content()->resize(view.width() - (scrolls ? verticalScrollBar()->sizeHint().width() : 0), height);
 }
 
 bool QuestionArea::eventFilter(QObject* watched, QEvent* event) {
