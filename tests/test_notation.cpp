@@ -15,7 +15,7 @@ using namespace ortavia::testing;
 namespace {
 
 // What a reader sees in the rich text: the characters, with superscript parts as ^[…], subscript
-// parts as _[…], overlined parts as ‾[…] and each image as [img WxH].
+// parts as _[…], overlined parts as ‾[…], each image as [img WxH] and a line break as |.
 QString seen(const QString& rich) {
     QTextDocument doc;
     doc.setHtml(rich);
@@ -30,6 +30,7 @@ QString seen(const QString& rich) {
                 continue;
             }
             QString t = f.text();
+            t.replace(QChar::LineSeparator, QLatin1Char('|'));
             if (fmt.fontOverline())
                 t = QStringLiteral("‾[") + t + QLatin1Char(']');
             if (fmt.verticalAlignment() == QTextCharFormat::AlignSuperScript)
@@ -150,11 +151,11 @@ private slots:
         writeFigure(dir.filePath(QStringLiteral("Incline.png")), QSize(400, 200));
         const QString text = QStringLiteral("Брусок \\img{incline.png}");
         // Natural size, scaled with the screen, and held within the box (proportions kept).
-        QCOMPARE(seen(notation::toRichText(text, dir.path())), QStringLiteral("Брусок [img 400x200]"));
+        QCOMPARE(seen(notation::toRichText(text, dir.path())), QStringLiteral("Брусок |[img 400x200]"));
         QCOMPARE(seen(notation::toRichText(text, dir.path(), {{}, 0.5})),
-                 QStringLiteral("Брусок [img 200x100]"));
+                 QStringLiteral("Брусок |[img 200x100]"));
         QCOMPARE(seen(notation::toRichText(text, dir.path(), {{300, 300}, 1.5})),
-                 QStringLiteral("Брусок [img 300x150]"));
+                 QStringLiteral("Брусок |[img 300x150]"));
         QCOMPARE(notation::figureNames(QStringLiteral("\\img{a.png} x \\img{b.svg} \\img{a.png}")),
                  QStringList({QStringLiteral("a.png"), QStringLiteral("b.svg")}));
         // A picture that is no image: its name.

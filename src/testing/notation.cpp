@@ -435,8 +435,16 @@ struct Rich {
 
     QString of(const Nodes& nodes) const {
         QString out;
-        for (const Node& n : nodes)
-            out += of(n);
+        for (std::size_t i = 0; i < nodes.size(); ++i) {
+            const QString part = of(nodes[i]);
+            // A figure stands on a line of its own.
+            const bool figure = part.startsWith(QLatin1String("<img "));
+            if (figure && i > 0)
+                out += QStringLiteral("<br />");
+            out += part;
+            if (figure && i + 1 < nodes.size())
+                out += QStringLiteral("<br />");
+        }
         return out;
     }
 
