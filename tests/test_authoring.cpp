@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QSpinBox>
@@ -59,6 +60,14 @@ const char* const kGift = "// Физика\n$CATEGORY: $course$/Физика\n\n
                           "Сколько будет 2 + 2 \\= ? {~3 =4#Верно ~5 ~22 ~ни одно}\n\n"
                           "Формула \\{F\\}\\: сила \\~ масса {\n=ma\n~mv\\: импульс\n}\n\n"
                           "[html]Өлшем бірлігі: Ньютон {~кг ~м/с =Н}\n";
+
+// A small picture at a place of the course folder.
+void writeFigure(const CourseFolder& course, const QString& relative) {
+    QImage figure(40, 20, QImage::Format_RGB32);
+    figure.fill(Qt::red);
+    QVERIFY(QDir().mkpath(QFileInfo(course.file(relative)).path()));
+    QVERIFY(figure.save(course.file(relative)));
+}
 
 } // namespace
 
@@ -368,10 +377,7 @@ private:
     // with a folder part, or a figure that is nowhere, installs nothing.
     void installCopiesTheFigures() {
         CourseFolder course;
-        QImage figure(40, 20, QImage::Format_RGB32);
-        figure.fill(Qt::red);
-        QVERIFY(QDir().mkpath(course.file(QStringLiteral("sources"))));
-        QVERIFY(figure.save(course.file(QStringLiteral("sources/Схема.png"))));
+        writeFigure(course, QStringLiteral("sources/Схема.png"));
         const QByteArray previous = course.read(QStringLiteral("data/tests/test4.ini"));
         const auto install = [&](const char* question) {
             course.write(QStringLiteral("sources/q.txt"), QByteArray(question) + "\nA) R\nB) 2R*\n");
@@ -420,10 +426,7 @@ private:
     // The encipher window's install copies the figures too.
     void windowInstallCopiesTheFigures() {
         CourseFolder course;
-        QImage figure(30, 30, QImage::Format_RGB32);
-        figure.fill(Qt::blue);
-        QVERIFY(QDir().mkpath(course.file(QStringLiteral("sources"))));
-        QVERIFY(figure.save(course.file(QStringLiteral("sources/graph.png"))));
+        writeFigure(course, QStringLiteral("sources/graph.png"));
         course.write(QStringLiteral("sources/q.txt"),
                      "Path by the graph \\img{graph.png}\r\nA) 8 m\r\nB) 16 m*\r\n");
         Running run;

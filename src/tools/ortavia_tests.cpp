@@ -159,22 +159,26 @@ void outText(std::string_view codePage) {
     std::cout << testing::notation::toPlainText(QString::fromStdString(cp::toUtf8(codePage))).toStdString();
 }
 
-// What the notation of a test's texts cannot read, with the question and position, and the figures
-// missing from the test file's figure folder (the folder img beside it).
-std::vector<std::string> notationProblems(const enc::TestFile& content, const QString& imageFolder) {
-    std::vector<std::string> found;
+// What the notation of a test's texts cannot read, with the question and position (problems), and
+// the figures missing from the test file's figure folder, the folder img beside it (notes: a test
+// file checked away from its course has none).
+struct NotationFindings {
+    std::vector<std::string> problems, notes;
+};
+NotationFindings notationFindings(const enc::TestFile& content, const QString& imageFolder) {
+    NotationFindings found;
     for (const enc::Question& q : content.questions) {
         const auto check = [&](const std::string& codePage, const std::string& where) {
             const QString text = QString::fromStdString(cp::toUtf8(codePage));
             const std::string at = "вопрос " + std::to_string(q.number) + where;
             for (const testing::notation::Problem& p : testing::notation::problems(text))
-                found.push_back(at + ", позиция " + std::to_string(p.column) + ": " + p.text.toStdString() +
-                                ".");
+                found.problems.push_back(at + ", позиция " + std::to_string(p.column) + ": " +
+                                         p.text.toStdString() + ".");
             for (const QString& name : testing::notation::figureNames(text))
                 if (testing::notation::plainFigureName(name) &&
                     testing::notation::figurePath(imageFolder, name).isEmpty())
-                    found.push_back(at + ": рисунка «" + name.toStdString() + "» нет в папке " +
-                                    imageFolder.toStdString() + ".");
+                    found.notes.push_back(at + ": рисунка «" + name.toStdString() + "» нет в папке " +
+                                          imageFolder.toStdString() + ".");
         };
         if (!q.missing[0])
             check(q.text, "");
@@ -224,10 +228,12 @@ int checkCommand(const char* fileArg) {
     }
     for (const std::string& p : problems)
         std::cout << "ошибка: " << p << '\n';
-    const std::vector<std::string> notes =
-        notationProblems(content, QDir::current().filePath(QStringLiteral("img")));
-    for (const std::string& n : notes)
+    const NotationFindings notation =
+        notationFindings(content, QDir::current().filePath(QStringLiteral("img")));
+    for (const std::string& n : notation.problems)
         std::cout << "запись формул: " << n << '\n';
+    for (const std::string& n : notation.notes)
+        std::cout << "замечание: " << n << '\n';
     if (content.stopped) {
         std::cout << "Файл теста неисправен: ошибок не меньше " << problems.size() << " (проверены вопросы 1–"
                   << content.questions.size() << " из " << content.count << ").\n";
@@ -237,8 +243,8 @@ int checkCommand(const char* fileArg) {
         std::cout << "Файл теста неисправен: ошибок: " << problems.size() << ".\n";
         return kFailed;
     }
-    if (!notes.empty()) {
-        std::cout << "Файл теста читается, но в записи формул замечаний: " << notes.size()
+    if (!notation.problems.empty()) {
+        std::cout << "Файл теста читается, но в записи формул ошибок: " << notation.problems.size()
                   << " (студент увидит эти места так, как они набраны).\n";
         return kFailed;
     }

@@ -34,6 +34,7 @@ constexpr int kAnswerFigure = 160;
 
 QuestionArea::QuestionArea(QWidget* parent) : QScrollArea(parent) {
     setObjectName(QStringLiteral("QuestionArea"));
+    setAccessibleName(QStringLiteral("Вопрос и ответы"));
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
