@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QSpinBox>
+#include <QTextEdit>
 #include <QTimer>
 
 #include "store/codepage.h"
@@ -438,6 +439,12 @@ private:
             ui::dialogs::answerNextOpenFile(course.file(QStringLiteral("sources/q.txt")));
             QTest::mouseClick(ui::findComponentAs<QLineEdit>(tool, QStringLiteral("Edit10")), Qt::LeftButton);
             ui::findComponentAs<QPushButton>(tool, QStringLiteral("Button1"))->click();
+            // The preview shows the question typeset, its figure too.
+            const QString preview =
+                ui::findComponentAs<QTextEdit>(tool, QStringLiteral("MemoPreview"))->toHtml();
+            QVERIFY2(preview.contains(QStringLiteral("<img src=")) &&
+                         preview.contains(QStringLiteral("✓ B) 16 m")),
+                     qPrintable(preview));
             ui::findComponentAs<QPushButton>(tool, QStringLiteral("Button2"))->click();
         });
         run.trigger("nred");
