@@ -286,13 +286,26 @@ private slots:
         QCOMPARE(run.main()->questionNumber(), 2);
     }
 
+    void questionWithAFigureAndFormulasIsShownWhole_data() {
+        QTest::addColumn<QSize>("client");
+        QTest::newRow("as opened") << QSize();
+        QTest::newRow("design") << QSize(926, 740);
+        QTest::newRow("1024x768 narrow") << QSize(780, 705);
+        QTest::newRow("150 %") << QSize(926, 657);
+        QTest::newRow("smallest window") << QSize(640, 457);
+        QTest::newRow("wide and low") << QSize(1200, 500);
+    }
+
     void questionWithAFigureAndFormulasIsShownWhole() {
-        // At the display's own size: the figure fits the question box, up to its natural size, its
-        // proportions kept; every answer, the long one too, is shown whole where the screen scrolls
-        // it to, and can be given.
+        // At the display's own size and at every client area: the figure fits the question box, up
+        // to its natural size, its proportions kept; every answer, the long one too, is shown whole
+        // where the screen scrolls it to, and can be given.
+        QFETCH(QSize, client);
         CourseFolder course;
         Running run;
         startFigureTest(course, run, "Брусок на плоскости с углом \\alpha, g = 9,8 м/с^2: \\img{fig.png}");
+        if (client.isValid())
+            setClientSize(run, client);
         auto* memo = run.control<QTextEdit>("Memo1");
         const QSize figure = imageIn(memo);
         QVERIFY(figure.isValid());
