@@ -151,6 +151,16 @@ void startTest(const Running& run) {
     QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3"));
 }
 
+// The client areas of the common displays that are smaller than the screens' design.
+void addSmallClientAreas() {
+    QTest::newRow("1366x768") << QSize(926, 705);
+    QTest::newRow("1024x768 narrow") << QSize(780, 705);
+    QTest::newRow("150 %") << QSize(926, 657);
+    QTest::newRow("640 high") << QSize(926, 640);
+    QTest::newRow("smallest window") << QSize(640, 457);
+    QTest::newRow("wide and low") << QSize(1200, 500);
+}
+
 // A test whose first question holds formulas and a figure (600 x 400 pixels, fig.png of the course's
 // figure folder) and five answers with formulas, the last one long enough for several lines.
 const char* const kLongAnswer =
@@ -247,12 +257,7 @@ private slots:
 
     void smallClientAreaShowsEveryScreenWhole_data() {
         QTest::addColumn<QSize>("client");
-        QTest::newRow("1366x768") << QSize(926, 705);
-        QTest::newRow("1024x768 narrow") << QSize(780, 705);
-        QTest::newRow("150 %") << QSize(926, 657);
-        QTest::newRow("640 high") << QSize(926, 640);
-        QTest::newRow("smallest window") << QSize(640, 457);
-        QTest::newRow("wide and low") << QSize(1200, 500);
+        addSmallClientAreas();
     }
 
     void smallClientAreaShowsEveryScreenWhole() {
@@ -290,10 +295,7 @@ private slots:
         QTest::addColumn<QSize>("client");
         QTest::newRow("as opened") << QSize();
         QTest::newRow("design") << QSize(926, 740);
-        QTest::newRow("1024x768 narrow") << QSize(780, 705);
-        QTest::newRow("150 %") << QSize(926, 657);
-        QTest::newRow("smallest window") << QSize(640, 457);
-        QTest::newRow("wide and low") << QSize(1200, 500);
+        addSmallClientAreas();
     }
 
     void questionWithAFigureAndFormulasIsShownWhole() {
