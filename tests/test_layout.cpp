@@ -361,6 +361,9 @@ private slots:
         QCOMPARE(run.main()->questionNumber(), 1);
         QTest::keyClick(view, Qt::Key_Escape);
         QTRY_VERIFY(!run.main()->findChild<QWidget*>(QStringLiteral("FigureView")));
+        // From the keyboard: Enter on the question.
+        QTest::keyClick(memo, Qt::Key_Return);
+        QVERIFY(run.main()->findChild<QWidget*>(QStringLiteral("FigureView")));
     }
 
     void largeClientAreaCentresTheScreens() {

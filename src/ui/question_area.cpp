@@ -1,6 +1,7 @@
 #include "ui/question_area.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -58,6 +59,7 @@ void QuestionArea::setDesign(QTextEdit* question, QFrame* answers,
     question_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     question_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     question_->viewport()->installEventFilter(this);
+    question_->installEventFilter(this); // Enter on the question shows its first figure large
     for (AnswerButton* b : buttons_)
         b->installEventFilter(this); // the answer that gets the focus is scrolled into view
     content()->resize(size());
@@ -145,6 +147,16 @@ bool QuestionArea::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::FocusIn)
         if (auto* b = qobject_cast<AnswerButton*>(watched))
             ensureWidgetVisible(b, 0, design::scaled(10, scale_));
+    if (question_ && watched == question_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const QStringList names = testing::notation::figureNames(text_);
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !names.isEmpty())
+            if (const QString path = testing::notation::figurePath(formula::courseFigures(), names.front());
+                !path.isEmpty()) {
+                formula::showLarge(window(), path);
+                return true;
+            }
+    }
     if (question_ && watched == question_->viewport() && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         const int at = question_->cursorForPosition(mouse->position().toPoint()).position();

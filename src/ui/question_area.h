@@ -4,7 +4,7 @@
 // needs more room than its design gives it (a long text, a figure). When the content is taller
 // than the screen, the screen scrolls. Figures are sized so that the question and its answers fit
 // the screen where they can, never larger than their natural size (times the scale); a click on a
-// figure shows it large.
+// figure, or Enter on the question, shows it large.
 #include <QScrollArea>
 #include <array>
 #include <memory>
