@@ -36,9 +36,8 @@ AnswerButton::AnswerButton(QWidget* parent) : QRadioButton(parent) {
 
 void AnswerButton::setText(const QString& text) {
     caption_ = text;
-    const QString plain = testing::notation::toPlainText(text);
-    setToolTip(plain);
-    setAccessibleName(plain);
+    // The whole answer is on the screen: no tooltip, whose text could be taken as markup.
+    setAccessibleName(testing::notation::toPlainText(text));
     render();
 }
 
