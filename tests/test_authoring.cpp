@@ -4,8 +4,11 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QSpinBox>
+#include <QTextEdit>
 #include <QTimer>
 #include <sys/stat.h>
 
@@ -59,6 +62,14 @@ const char* const kGift = "// Физика\n$CATEGORY: $course$/Физика\n\n
                           "Сколько будет 2 + 2 \\= ? {~3 =4#Верно ~5 ~22 ~ни одно}\n\n"
                           "Формула \\{F\\}\\: сила \\~ масса {\n=ma\n~mv\\: импульс\n}\n\n"
                           "[html]Өлшем бірлігі: Ньютон {~кг ~м/с =Н}\n";
+
+// A small picture at a place of the course folder.
+void writeFigure(const CourseFolder& course, const QString& relative) {
+    QImage figure(40, 20, QImage::Format_RGB32);
+    figure.fill(Qt::red);
+    QVERIFY(QDir().mkpath(QFileInfo(course.file(relative)).path()));
+    QVERIFY(figure.save(course.file(relative)));
+}
 
 } // namespace
 
@@ -463,6 +474,134 @@ private:
         QCOMPARE(f.count, 4);
         QCOMPARE(f.questions[0].answers[0], cp8("A) Астана "));
         QCOMPARE(f.questions[3].text, cp8("Өлшем бірлігі: Ньютон"));
+    }
+
+    // Physics written in Unicode: what the code page lacks becomes the notation on import, and the
+    // exports write it in Unicode again (each import of an export gives the same file).
+    void physicsInUnicodeImportsAsTheNotation_data() {
+        QTest::addColumn<QByteArray>("source");
+        QTest::addColumn<QString>("format");
+        QTest::newRow("gift") << QByteArray("::v::Скорость при g = 9,8 м/с² и λ = 2 м? {=v = √2gh ~μ₀H²/2 "
+                                            "~F⃗₁₂ = −F⃗₂₁ ~\\{a\\} \\{b\\} ~ωt + φ₀}\n")
+                              << QStringLiteral("gift");
+        QTest::newRow("aiken") << QByteArray("Скорость при g = 9,8 м/с² и λ = 2 м?\nA. v = √2gh\nB. μ₀H²/2\n"
+                                             "C. F⃗₁₂ = −F⃗₂₁\nD. {a} {b}\nE. ωt + φ₀\nANSWER: A\n")
+                               << QStringLiteral("aiken");
+    }
+    void physicsInUnicodeImportsAsTheNotation() {
+        QFETCH(QByteArray, source);
+        QFETCH(QString, format);
+        CourseFolder folder(Contents::Nothing);
+        folder.write(QStringLiteral("physics.txt"), source);
+        const Run r =
+            tool({QStringLiteral("import"), QStringLiteral("physics.txt"), QStringLiteral("a.ini")});
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        const std::vector<au::Item> items = au::itemsOf("\\a.ini");
+        QCOMPARE(items.size(), std::size_t(1));
+        QCOMPARE(items[0].text, cp8("Скорость при g = 9,8 м/с^2 и \\lambda = 2 м?"));
+        const std::vector<std::string> answers{cp8("v = \\sqrt{2gh}"), cp8("\\mu_0H^2/2"),
+                                               cp8("\\vec{F}_12 = -\\vec{F}_21"), cp8("{a} {b}"),
+                                               cp8("\\omega{}t + \\phi_0")};
+        QCOMPARE(items[0].answers, answers);
+        for (const QString& to : {QStringLiteral("plain"), QStringLiteral("aiken"), QStringLiteral("gift")}) {
+            const QString out = QStringLiteral("out.") + to;
+            QCOMPARE(
+                tool({QStringLiteral("export"), QStringLiteral("a.ini"), out, QStringLiteral("--format"), to})
+                    .status,
+                0);
+            const QString text = QString::fromUtf8(folder.read(out));
+            QVERIFY2(text.contains(QStringLiteral("м/с² и λ = 2 м")) &&
+                         text.contains(QStringLiteral("μ₀H²/2")) && text.contains(QStringLiteral("v = √2gh")),
+                     qPrintable(text));
+            const Run again = tool({QStringLiteral("import"), out, QStringLiteral("b.ini")});
+            QVERIFY2(again.status == 0, qPrintable(again.err));
+            QCOMPARE(folder.read(QStringLiteral("b.ini")), folder.read(QStringLiteral("a.ini")));
+        }
+        // Only what neither the code page nor the notation holds is refused, at its own column.
+        folder.write(QStringLiteral("snow.txt"), QByteArray("Q\nA. λ² ☃\nB. b\nANSWER: A\n"));
+        const Run snow =
+            tool({QStringLiteral("import"), QStringLiteral("snow.txt"), QStringLiteral("c.ini")});
+        QCOMPARE(snow.status, 1);
+        QVERIFY2(snow.err.contains(QStringLiteral("Строка 2, позиция 7")), qPrintable(snow.err));
+    }
+
+    // Install copies the figures a test names from beside its source into data/tests/img; a name
+    // with a folder part, or a figure that is nowhere, installs nothing.
+    void installCopiesTheFigures() {
+        CourseFolder course;
+        writeFigure(course, QStringLiteral("sources/Схема.png"));
+        const QByteArray previous = course.read(QStringLiteral("data/tests/test4.ini"));
+        const auto install = [&](const char* question) {
+            course.write(QStringLiteral("sources/q.txt"), QByteArray(question) + "\nA) R\nB) 2R*\n");
+            return tool({QStringLiteral("install"), course.file(QStringLiteral("sources/q.txt")),
+                         QStringLiteral("4"), QStringLiteral("--course"), course.path()});
+        };
+        for (const char* bad :
+             {"Схема \\img{../Схема.png}", "Схема \\img{sub/Схема.png}", "Схема \\img{нет.png}"}) {
+            const Run r = install(bad);
+            QCOMPARE(r.status, 1);
+            QVERIFY2(r.err.contains(QStringLiteral("Тест не установлен")), qPrintable(r.err));
+            QCOMPARE(course.read(QStringLiteral("data/tests/test4.ini")), previous);
+        }
+        const Run r = install("Сопротивление цепи \\img{Схема.png}:");
+        QVERIFY2(r.status == 0, qPrintable(r.err));
+        QCOMPARE(course.read(QStringLiteral("data/tests/img/Схема.png")),
+                 course.read(QStringLiteral("sources/Схема.png")));
+        // The test now names a figure the course holds: check is content, show reads it as text.
+        const Run check =
+            tool({QStringLiteral("check"), course.file(QStringLiteral("data/tests/test4.ini"))});
+        QVERIFY2(check.status == 0, qPrintable(check.out));
+        const Run show = tool({QStringLiteral("show"), course.file(QStringLiteral("data/tests/test4.ini"))});
+        QVERIFY2(show.out.contains(QStringLiteral("Сопротивление цепи [рисунок: Схема.png]:")),
+                 qPrintable(show.out));
+    }
+
+    // check names what the notation cannot read, with question, answer and position; show writes
+    // the formulas in Unicode.
+    void checkNamesNotationProblems() {
+        CourseFolder folder(Contents::Nothing);
+        const std::vector<au::Item> items{
+            {cp8("B^2 и \\mu_0 \\img{fig.png}"), {cp8("x^{2"), cp8("\\foo b")}, 1, 0}};
+        folder.write(QStringLiteral("t.ini"), QByteArray::fromStdString(au::testFileContent(items)));
+        const Run check = tool({QStringLiteral("check"), QStringLiteral("t.ini")});
+        QCOMPARE(check.status, 1);
+        for (const QString& line :
+             {QStringLiteral("вопрос 1: рисунка «fig.png» нет"),
+              QStringLiteral("вопрос 1, ответ A, позиция 2: открывающая скобка «{» не закрыта"),
+              QStringLiteral("вопрос 1, ответ B, позиция 1: неизвестная команда «\\foo»")})
+            QVERIFY2(check.out.contains(line), qPrintable(check.out));
+        const Run show = tool({QStringLiteral("show"), QStringLiteral("t.ini")});
+        QVERIFY2(show.out.contains(QStringLiteral("B² и μ₀ [рисунок: fig.png]")), qPrintable(show.out));
+        QVERIFY2(show.out.contains(QStringLiteral("  * B) \\foo b")), qPrintable(show.out));
+    }
+
+    // The encipher window's install copies the figures too.
+    void windowInstallCopiesTheFigures() {
+        CourseFolder course;
+        writeFigure(course, QStringLiteral("sources/graph.png"));
+        course.write(QStringLiteral("sources/q.txt"),
+                     "Path by the graph \\img{graph.png}\r\nA) 8 m\r\nB) 16 m*\r\n");
+        Running run;
+        run.signInAdmin();
+        ui::TForm2* tool = run.program.form2.get();
+        QTimer::singleShot(0, tool, [&] {
+            ui::findComponentAs<QCheckBox>(tool, QStringLiteral("CheckBox1"))->setChecked(true);
+            ui::findComponentAs<QSpinBox>(tool, QStringLiteral("SpinEdit1"))->setValue(2);
+            ui::dialogs::answerNextOpenFile(course.file(QStringLiteral("sources/q.txt")));
+            QTest::mouseClick(ui::findComponentAs<QLineEdit>(tool, QStringLiteral("Edit10")), Qt::LeftButton);
+            ui::findComponentAs<QPushButton>(tool, QStringLiteral("Button1"))->click();
+            // The preview shows the question typeset, its figure too.
+            const QString preview =
+                ui::findComponentAs<QTextEdit>(tool, QStringLiteral("MemoPreview"))->toHtml();
+            QVERIFY2(preview.contains(QStringLiteral("<img src=")) &&
+                         preview.contains(QStringLiteral("✓ B) 16 m")),
+                     qPrintable(preview));
+            ui::findComponentAs<QPushButton>(tool, QStringLiteral("Button2"))->click();
+        });
+        run.trigger("nred");
+        QCOMPARE(ui::dialogs::shownBoxes().back().kind, ui::BoxKind::Information);
+        QCOMPARE(course.read(QStringLiteral("data/tests/img/graph.png")),
+                 course.read(QStringLiteral("sources/graph.png")));
     }
 };
 

@@ -187,7 +187,8 @@ private slots:
         checkTemplateIsClean(filesUnder(prefix + QStringLiteral("/share/ortavia/course")));
         if (QTest::currentTestFailed())
             return;
-        QVERIFY(filesUnder(prefix + QStringLiteral("/share/doc/ortavia/examples/tests")).size() == 10);
+        // The ten question files and the three figures they name.
+        QCOMPARE(filesUnder(prefix + QStringLiteral("/share/doc/ortavia/examples/tests")).size(), 13);
 
         // The menu entry starts the launcher of this prefix, which starts this prefix's program in the
         // course folder named in this prefix's lab settings.

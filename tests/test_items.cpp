@@ -4,11 +4,11 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QProcess>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <set>
 
 #include "reports/item_analysis.h"
@@ -45,7 +45,7 @@ ui::AnswerButton* answerButton(const Running& run, int k) {
 }
 
 int shownQuestion(const Running& run) {
-    return run.control<QPlainTextEdit>("Memo1")->toPlainText().mid(9).toInt(); // "Question n"
+    return run.control<QTextEdit>("Memo1")->toPlainText().mid(9).toInt(); // "Question n"
 }
 
 // The place A ... E (1 ... 5) that shows answer `answer` of the file for the question on screen.

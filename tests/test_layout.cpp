@@ -8,15 +8,20 @@
 #include <QChartView>
 #include <QFile>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSvgWidget>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextEdit>
 #include <QTimer>
 #include <QValueAxis>
 #include <cmath>
 
 #include "support/harness.h"
+#include "testing/authoring.h"
+#include "testing/notation.h"
 #include "ui/answer_button.h"
 #include "ui/design.h"
 
@@ -149,6 +154,59 @@ void startTest(const Running& run) {
     QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3"));
 }
 
+// The client areas of the common displays that are smaller than the screens' design.
+void addSmallClientAreas() {
+    QTest::newRow("1366x768") << QSize(926, 705);
+    QTest::newRow("1024x768 narrow") << QSize(780, 705);
+    QTest::newRow("150 %") << QSize(926, 657);
+    QTest::newRow("640 high") << QSize(926, 640);
+    QTest::newRow("smallest window") << QSize(640, 457);
+    QTest::newRow("wide and low") << QSize(1200, 500);
+}
+
+// A test whose first question holds formulas and a figure (600 x 400 pixels, fig.png of the course's
+// figure folder) and five answers with formulas, the last one long enough for several lines.
+const char* const kLongAnswer =
+    "при \\alpha \\to 0 сила трения покоя F_{тр} = \\mu{}mg стремится к весу тела, потому что нормальная "
+    "реакция опоры N = mg\\cdot cos\\alpha почти не отличается от силы тяжести, а составляющая силы тяжести "
+    "вдоль плоскости mg\\cdot sin\\alpha стремится к нулю; поэтому брусок остаётся в покое при любом "
+    "коэффициенте трения, и это верно для любого тела на почти горизонтальной плоскости";
+
+void startFigureTest(const CourseFolder& course, const Running& run, const char* question) {
+    QImage image(600, 400, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QVERIFY(QDir().mkpath(course.file(QStringLiteral("data/tests/img"))));
+    QVERIFY(image.save(course.file(QStringLiteral("data/tests/img/fig.png"))));
+    const std::vector<testing::authoring::Item> items{
+        {cp(question),
+         {cp("v = \\sqrt{2gh}"), cp("E_k = \\frac{mv^2}{2}"), cp("\\vec{F}_{12} = -\\vec{F}_{21}"),
+          cp("x_{i}^{2} \\cdot \\mu_0"), cp(kLongAnswer)},
+         4,
+         0},
+        {cp("Второй вопрос"), {cp("да"), cp("нет")}, 0, 0}};
+    course.write(QStringLiteral("data/tests/test1.ini"),
+                 QByteArray::fromStdString(testing::authoring::testFileContent(items)));
+    run.registerUser(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+    run.signIn(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+    const int boxes = boxCount();
+    run.trigger("test1");
+    QCOMPARE(run.visibleScreen(), QStringLiteral("Panel3"));
+    QCOMPARE(boxCount(), boxes); // a missing figure is no error
+}
+
+// The size of the first image of a text box's document, and where it is.
+QSize imageIn(const QTextEdit* box, int* position = nullptr) {
+    for (QTextBlock b = box->document()->begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (it.fragment().charFormat().isImageFormat()) {
+                const QTextImageFormat f = it.fragment().charFormat().toImageFormat();
+                if (position)
+                    *position = it.fragment().position();
+                return QSizeF(f.width(), f.height()).toSize();
+            }
+    return {};
+}
+
 } // namespace
 
 class LayoutTest : public QObject {
@@ -202,12 +260,7 @@ private slots:
 
     void smallClientAreaShowsEveryScreenWhole_data() {
         QTest::addColumn<QSize>("client");
-        QTest::newRow("1366x768") << QSize(926, 705);
-        QTest::newRow("1024x768 narrow") << QSize(780, 705);
-        QTest::newRow("150 %") << QSize(926, 657);
-        QTest::newRow("640 high") << QSize(926, 640);
-        QTest::newRow("smallest window") << QSize(640, 457);
-        QTest::newRow("wide and low") << QSize(1200, 500);
+        addSmallClientAreas();
     }
 
     void smallClientAreaShowsEveryScreenWhole() {
@@ -227,7 +280,7 @@ private slots:
         const QRect test = run.control<QWidget>("Panel3")->geometry();
         QCOMPARE(test.size(), ui::design::scaled(QSize(920, 737), s));
         QVERIFY(qAbs(test.center().x() - clientArea(run)->rect().center().x()) <= 4);
-        QCOMPARE(run.control<QPlainTextEdit>("Memo1")->font().pixelSize(), ui::design::scaled(21, s));
+        QCOMPARE(run.control<QTextEdit>("Memo1")->font().pixelSize(), ui::design::scaled(21, s));
         QCOMPARE(run.control<ui::AnswerButton>("RadioButton5")->font().pixelSize(),
                  ui::design::scaled(19, s));
         for (int k = 1; k <= 5; ++k) {
@@ -239,6 +292,81 @@ private slots:
         // Answer E can be chosen where it stands.
         run.answer(5);
         QCOMPARE(run.main()->questionNumber(), 2);
+    }
+
+    void questionWithAFigureAndFormulasIsShownWhole_data() {
+        QTest::addColumn<QSize>("client");
+        QTest::newRow("as opened") << QSize();
+        QTest::newRow("design") << QSize(926, 740);
+        addSmallClientAreas();
+    }
+
+    void questionWithAFigureAndFormulasIsShownWhole() {
+        // At the display's own size and at every client area: the figure fits the question box, up
+        // to its natural size, its proportions kept; every answer, the long one too, is shown whole
+        // where the screen scrolls it to, and can be given.
+        QFETCH(QSize, client);
+        CourseFolder course;
+        Running run;
+        startFigureTest(course, run, "Брусок на плоскости с углом \\alpha, g = 9,8 м/с^2: \\img{fig.png}");
+        if (client.isValid())
+            setClientSize(run, client);
+        auto* memo = run.control<QTextEdit>("Memo1");
+        const QSize figure = imageIn(memo);
+        QVERIFY(figure.isValid());
+        QVERIFY(figure.width() <= 600 && figure.height() <= 400);
+        QVERIFY(figure.width() <= memo->viewport()->width());
+        QVERIFY(qAbs(double(figure.width()) / figure.height() - 1.5) < 0.03);
+        QVERIFY(figure.height() >= 100 * memo->font().pixelSize() / 21); // never shrunk to nothing
+        QVERIFY(memo->height() >= memo->document()->size().height());
+
+        auto* area = run.control<QScrollArea>("QuestionArea");
+        QVERIFY(area->widget()->width() <= area->viewport()->width());
+        for (int k = 1; k <= 5; ++k) {
+            auto* answer = run.control<ui::AnswerButton>(qPrintable(QStringLiteral("RadioButton%1").arg(k)));
+            area->ensureWidgetVisible(answer);
+            QApplication::processEvents();
+            QCOMPARE(seenPart(answer, area->viewport()),
+                     QRect(answer->mapTo(area->viewport(), QPoint(0, 0)), answer->size()));
+            QVERIFY(answer->height() >= answer->heightForWidth(answer->width()));
+        }
+        // The long answer's words all fit the rows it has (measured as plain text).
+        auto* last = run.control<ui::AnswerButton>("RadioButton5");
+        const QFontMetrics metrics(last->font());
+        const int lines = metrics
+                              .boundingRect(QRect(0, 0, last->width() - 40, 10000), Qt::TextWordWrap,
+                                            testing::notation::toPlainText(last->text()))
+                              .height() /
+                          metrics.lineSpacing();
+        QVERIFY(lines >= 3);
+        QVERIFY2(last->height() >= lines * metrics.lineSpacing(),
+                 qPrintable(QString::number(last->height())));
+        run.answer(5);
+        QCOMPARE(run.main()->questionNumber(), 2);
+        QCOMPARE(area->verticalScrollBar()->value(), 0); // the next question from its top
+    }
+
+    void figureOpensLargeAndAMissingOneIsItsName() {
+        CourseFolder course;
+        Running run;
+        startFigureTest(course, run, "\\img{fig.png} и \\img{absent.png}");
+        auto* memo = run.control<QTextEdit>("Memo1");
+        QVERIFY(memo->toPlainText().endsWith(QStringLiteral(" и [рисунок: absent.png]")));
+        int at = -1;
+        const QSize figure = imageIn(memo, &at);
+        QTextCursor cursor(memo->document());
+        cursor.setPosition(at);
+        const QRect place = memo->cursorRect(cursor);
+        QTest::mouseClick(memo->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(place.left() + figure.width() / 3, place.bottom() - 4));
+        auto* view = run.main()->findChild<QWidget*>(QStringLiteral("FigureView"));
+        QVERIFY(view && view->isVisible());
+        QCOMPARE(run.main()->questionNumber(), 1);
+        QTest::keyClick(view, Qt::Key_Escape);
+        QTRY_VERIFY(!run.main()->findChild<QWidget*>(QStringLiteral("FigureView")));
+        // From the keyboard: Enter on the question.
+        QTest::keyClick(memo, Qt::Key_Return);
+        QVERIFY(run.main()->findChild<QWidget*>(QStringLiteral("FigureView")));
     }
 
     void largeClientAreaCentresTheScreens() {

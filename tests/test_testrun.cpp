@@ -1,7 +1,7 @@
 // Taking a test: the answer step, the grading scale, the grade array and its record, the journal
 // line, the topics opened, the progress screen and the administrator's user picker.
 #include <QDir>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QTimer>
 #include <optional>
 
@@ -9,8 +9,10 @@
 #include "store/codepage.h"
 #include "store/store.h"
 #include "support/harness.h"
+#include "testing/notation.h"
 #include "testing/testing.h"
 #include "ui/answer_button.h"
+#include "ui/formula.h"
 
 using namespace ortavia;
 using namespace ortavia::testsupport;
@@ -108,7 +110,7 @@ private slots:
         Student s;
         writeTest(QStringLiteral("test1"), {3, 5, 2, 4, 1});
         s.run.trigger("test1");
-        auto* memo = s.run.control<QPlainTextEdit>("Memo1");
+        auto* memo = s.run.control<QTextEdit>("Memo1");
         QCOMPARE(memo->toPlainText(), QStringLiteral("Question 1"));
         QCOMPARE(memo->palette().color(QPalette::Base),
                  s.run.control<QWidget>("Panel3")->palette().color(QPalette::Window));
@@ -136,7 +138,7 @@ private slots:
         s.run.trigger("test1");
         QCOMPARE(s.run.control<QLabel>("Label42")->text(), QStringLiteral("Вопрос:"));
         auto* counter = s.run.control<QLabel>("LabelCounter");
-        auto* memo = s.run.control<QPlainTextEdit>("Memo1");
+        auto* memo = s.run.control<QTextEdit>("Memo1");
         // Per question: the arrow keys that lead to the answer from A, and the key that gives it.
         const struct {
             std::vector<Qt::Key> moves;
@@ -663,8 +665,12 @@ private slots:
         QVERIFY(count >= 5);
         for (int q = 1; q <= count; ++q) {
             QCOMPARE(run.main()->questionNumber(), q);
-            QCOMPARE(run.control<QPlainTextEdit>("Memo1")->toPlainText(),
-                     QString::fromStdString(cp::toUtf8(testing::question("test1", q))));
+            // The question as typeset (formulas and figures of the notation).
+            QTextDocument shown;
+            shown.setHtml(testing::notation::toRichText(
+                QString::fromStdString(cp::toUtf8(testing::question("test1", q))),
+                ui::formula::courseFigures()));
+            QCOMPARE(run.control<QTextEdit>("Memo1")->toPlainText(), shown.toPlainText());
             run.answer(std::stoi(testing::rightAnswer("test1", q)));
         }
         QCOMPARE(run.visibleScreen(), QStringLiteral("Panel2"));

@@ -1,6 +1,9 @@
 // Question authoring: source encodings, the plain, Aiken and GIFT formats, export and install.
 #include "testing/authoring.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include "store/ini.h"
 #include "store/store.h"
 #include "store/textfile.h"
+#include "testing/notation.h"
 
 namespace ortavia::testing::authoring {
 namespace {
@@ -112,9 +116,15 @@ std::string utf16ToUtf8(std::string_view s, bool bigEndian) {
     return out;
 }
 
-// One UTF-8 line to the code page, or the refusal naming its line and column.
-std::string lineFromUtf8(std::string_view utf8, int lineNo) {
+// One UTF-8 line to the code page, or the refusal naming its line and column. What the code page
+// cannot hold but the question notation can say is written in the notation (braces escaped for
+// GIFT, whose reader unescapes them).
+std::string lineFromUtf8(std::string_view utf8, int lineNo, bool gift) {
     if (std::optional<std::string> text = cp::fromUtf8(utf8))
+        return std::move(*text);
+    const QString said =
+        notation::fromUnicode(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())), gift);
+    if (std::optional<std::string> text = cp::fromUtf8(said.toStdString()))
         return std::move(*text);
     int column = 1;
     for (std::size_t i = 0; i < utf8.size(); ++column) {
@@ -124,14 +134,13 @@ std::string lineFromUtf8(std::string_view utf8, int lineNo) {
                         ": байт, который не является знаком UTF-8. Сохраните файл вопросов в кодировке UTF-8 "
                         "заново.");
         const std::string_view ch = utf8.substr(i, n);
-        if (!cp::fromUtf8(ch)) {
+        const auto c0 = static_cast<unsigned char>(ch[0]);
+        unsigned point = n == 1 ? c0 : n == 2 ? (c0 & 0x1F) : n == 3 ? (c0 & 0x0F) : (c0 & 0x07);
+        for (std::size_t k = 1; k < n; ++k)
+            point = (point << 6) | (static_cast<unsigned char>(ch[k]) & 0x3F);
+        if (!cp::fromUtf8(ch) && !notation::sayable(point)) {
             char code[16];
-            unsigned cp = 0;
-            const auto c0 = static_cast<unsigned char>(ch[0]);
-            cp = n == 1 ? c0 : n == 2 ? (c0 & 0x1F) : n == 3 ? (c0 & 0x0F) : (c0 & 0x07);
-            for (std::size_t k = 1; k < n; ++k)
-                cp = (cp << 6) | (static_cast<unsigned char>(ch[k]) & 0x3F);
-            std::snprintf(code, sizeof code, "U+%04X", cp);
+            std::snprintf(code, sizeof code, "U+%04X", point);
             throw Error(lineRef(lineNo) + ", позиция " + std::to_string(column) + ": знака «" +
                         std::string(ch) + "» (" + code +
                         ") нет в кодовой странице курса (Windows-1251 с казахскими буквами). Замените его.");
@@ -770,7 +779,7 @@ std::string letterPrefix(std::size_t k) {
 
 } // namespace
 
-std::vector<std::string> decodeSource(std::string_view bytes) {
+std::vector<std::string> decodeSource(std::string_view bytes, std::optional<Format> format) {
     std::string utf8;
     if (bytes.starts_with("\xEF\xBB\xBF"))
         utf8 = bytes.substr(3);
@@ -794,12 +803,13 @@ std::vector<std::string> decodeSource(std::string_view bytes) {
         return lines;
     }
     std::vector<std::string> lines = textfile::splitLines(utf8);
+    const bool gift = (format ? *format : detectFormat(lines)) == Format::Gift;
     for (std::size_t i = 0; i < lines.size(); ++i)
-        lines[i] = lineFromUtf8(lines[i], static_cast<int>(i + 1));
+        lines[i] = lineFromUtf8(lines[i], static_cast<int>(i + 1), gift);
     return lines;
 }
 
-std::vector<std::string> readSource(std::string_view path) {
+std::vector<std::string> readSource(std::string_view path, std::optional<Format> format) {
     std::string bytes;
     try {
         bytes = textfile::readAll(path);
@@ -809,7 +819,7 @@ std::vector<std::string> readSource(std::string_view path) {
             why += '.';
         throw Error("Не удалось прочитать файл вопросов: " + why);
     }
-    return decodeSource(bytes);
+    return decodeSource(bytes, format);
 }
 
 std::optional<Format> formatNamed(std::string_view name) {
@@ -907,7 +917,12 @@ std::vector<Item> itemsOf(std::string_view fileName) {
 
 std::string exportText(const std::vector<Item>& items, Format format) {
     std::string out;
-    const auto line = [&](std::string_view codePage) { out.append(cp::toUtf8(codePage)).append("\r\n"); };
+    const auto line = [&](std::string_view utf8) { out.append(utf8).append("\r\n"); };
+    // A text as Unicode: the notation turned into the characters it stands for where they read back
+    // as the same notation on import (B^2 as B², \mu_0 as μ₀), kept as written elsewhere.
+    const auto u = [](std::string_view codePage) {
+        return notation::toUnicodeSource(QString::fromStdString(cp::toUtf8(codePage))).toStdString();
+    };
     const auto giftEscaped = [](std::string_view s) {
         std::string e;
         for (char c : s) {
@@ -923,20 +938,20 @@ std::string exportText(const std::vector<Item>& items, Format format) {
         if (format == Format::Plain) {
             if (encipher::kindOf(item.text) != encipher::LineKind::Question)
                 throw Error(where + "его текст в простом формате читался бы как ответ или разделитель.");
-            line(item.text);
+            line(u(item.text));
             for (std::size_t k = 0; k < item.answers.size(); ++k) {
                 if (item.answers[k].ends_with('*'))
                     throw Error(where +
                                 "ответ кончается звёздочкой, в простом формате это отметка правильного.");
-                line(std::string(1, static_cast<char>('A' + k)) + ") " + item.answers[k] +
+                line(std::string(1, static_cast<char>('A' + k)) + ") " + u(item.answers[k]) +
                      (static_cast<int>(k) == item.right ? "*" : ""));
             }
         } else if (format == Format::Aiken) {
             if (item.text.starts_with("ANSWER:"))
                 throw Error(where + "текст начинается с «ANSWER:».");
-            line(item.text);
+            line(u(item.text));
             for (std::size_t k = 0; k < item.answers.size(); ++k)
-                line(std::string(1, static_cast<char>('A' + k)) + ". " + item.answers[k]);
+                line(std::string(1, static_cast<char>('A' + k)) + ". " + u(item.answers[k]));
             line("ANSWER: " + std::string(1, static_cast<char>('A' + item.right)));
         } else {
             if (item.text.starts_with("//") || startsWithFormatTag(item.text))
@@ -948,9 +963,9 @@ std::string exportText(const std::vector<Item>& items, Format format) {
                                 "ответ начинается с метки формата «[…]» или с «%», в GIFT это читалось "
                                 "бы иначе.");
             line("// " + std::to_string(n + 1));
-            line(giftEscaped(item.text) + " {");
+            line(giftEscaped(u(item.text)) + " {");
             for (std::size_t k = 0; k < item.answers.size(); ++k)
-                line((static_cast<int>(k) == item.right ? "=" : "~") + giftEscaped(item.answers[k]));
+                line((static_cast<int>(k) == item.right ? "=" : "~") + giftEscaped(u(item.answers[k])));
             line("}");
         }
         out += "\r\n";
@@ -989,6 +1004,50 @@ std::string install(std::string_view path, std::string_view content, std::string
                     "\": " + atomicfile::reason(e.code) + ". Прежний файл теста не изменён.");
     }
     return backup;
+}
+
+std::vector<std::string> installFigures(std::string_view sourcePath, std::string_view courseFolder,
+                                        const std::vector<std::string>& texts) {
+    QStringList names;
+    for (const std::string& t : texts)
+        for (const QString& name : notation::figureNames(QString::fromStdString(cp::toUtf8(t))))
+            if (!names.contains(name))
+                names << name;
+    if (names.isEmpty())
+        return {};
+    const QString from = QFileInfo(QString::fromStdString(fsys::resolve(sourcePath))).absolutePath();
+    const std::string folder = std::string(courseFolder) + "/data/tests/img";
+    const QString to = QString::fromStdString(fsys::resolve(folder));
+    std::vector<QString> copies;
+    for (const QString& name : names) {
+        if (!notation::plainFigureName(name))
+            throw Error(
+                "Рисунок «" + name.toStdString() +
+                "»: имя рисунка должно быть простым именем файла, без папки и «..». Тест не установлен.");
+        const QString path = notation::figurePath(from, name);
+        if (path.isEmpty() && notation::figurePath(to, name).isEmpty())
+            throw Error("Рисунка «" + name.toStdString() + "» нет ни рядом с файлом вопросов (" +
+                        from.toStdString() + "), ни в папке рисунков курса " + to.toStdString() +
+                        ". Тест не установлен.");
+        copies.push_back(path);
+    }
+    if (!QDir().mkpath(to))
+        throw Error("Не удалось создать папку рисунков курса " + to.toStdString() + ". Тест не установлен.");
+    std::vector<std::string> copied;
+    for (std::size_t k = 0; k < copies.size(); ++k) {
+        if (copies[k].isEmpty())
+            continue; // in the course already
+        QFile in(copies[k]);
+        if (!in.open(QIODevice::ReadOnly))
+            throw Error("Не удалось прочитать рисунок " + copies[k].toStdString() + ": " +
+                        in.errorString().toStdString() + ". Тест не установлен.");
+        const QByteArray bytes = in.readAll();
+        const QString target = QDir(to).filePath(names[static_cast<qsizetype>(k)]);
+        textfile::replace(fsys::rawPath(target.toStdString()),
+                          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        copied.push_back(names[static_cast<qsizetype>(k)].toStdString());
+    }
+    return copied;
 }
 
 std::string installPath(std::string_view courseFolder, int n) {

@@ -16,18 +16,21 @@
 
 namespace ortavia::testing::authoring {
 
-// The lines of a question source (code page text). UTF-8 with or without a byte-order mark and
-// UTF-16 with a byte-order mark are converted to the course code page; other bytes are taken as
-// code page text. Throws Error naming the line and column of a character the code page cannot
-// hold, the line of NUL bytes in a file without a byte-order mark (UTF-16 without a mark), or the
-// lines and letters of a Windows-1251 text with Ukrainian or Belarusian letters (ї є ґ ў), whose
-// bytes the code page holds as Kazakh letters (ү ғ ө ұ), when no other Kazakh letter shows it is
-// Kazakh text.
-std::vector<std::string> decodeSource(std::string_view bytes);
-// The same for a file (a code page path or fsys::rawPath); throws Error when it cannot be read.
-std::vector<std::string> readSource(std::string_view path);
-
 enum class Format { Plain, Aiken, Gift };
+
+// The lines of a question source (code page text). UTF-8 with or without a byte-order mark and
+// UTF-16 with a byte-order mark are converted to the course code page; a character the code page
+// cannot hold but the question notation can say is written in the notation (² as ^2, λ as
+// \lambda), in GIFT's escaped form for a GIFT source (the format given, else detected). Other
+// bytes are taken as code page text. Throws Error naming the line and column of a character that
+// neither can hold, the line of NUL bytes in a file without a byte-order mark (UTF-16 without a
+// mark), or the lines and letters of a Windows-1251 text with Ukrainian or Belarusian letters
+// (ї є ґ ў), whose bytes the code page holds as Kazakh letters (ү ғ ө ұ), when no other Kazakh
+// letter shows it is Kazakh text.
+std::vector<std::string> decodeSource(std::string_view bytes, std::optional<Format> format = std::nullopt);
+// The same for a file (a code page path or fsys::rawPath); throws Error when it cannot be read.
+std::vector<std::string> readSource(std::string_view path, std::optional<Format> format = std::nullopt);
+
 std::optional<Format> formatNamed(std::string_view name); // "plain", "aiken", "gift"
 std::string_view formatName(Format format);
 // Aiken when a line begins with "ANSWER:", GIFT when an unescaped "{" is found and no line is a plain
@@ -69,7 +72,9 @@ std::string testFileContent(const encipher::Result& result);
 // Throws Error naming the problems of a file that cannot be exported.
 std::vector<Item> itemsOf(std::string_view fileName);
 
-// A source of the items in the format, UTF-8 text with CR LF line ends.
+// A source of the items in the format, UTF-8 text with CR LF line ends. The question notation is
+// written in Unicode where that imports again as the same notation (B^2 as B², \mu_0 as μ₀).
+// Everything else is kept as written, so that importing the export gives the same test.
 std::string exportText(const std::vector<Item>& items, Format format);
 
 // Puts a test file in place: content replaces the file at path (a code page path or fsys::rawPath);
@@ -78,6 +83,12 @@ std::string exportText(const std::vector<Item>& items, Format format);
 // file's permissions. A symbolic link in the place of either file that leads out of the course folder
 // (empty: the current directory) is refused.
 std::string install(std::string_view path, std::string_view content, std::string_view courseFolder = {});
+// Copies the figures that the texts name (\img{NAME}, code page texts) from the folder of the source
+// file into <course>/data/tests/img/, replacing figures of those names. Each name is checked before
+// anything is copied: a name with a folder part or "..", or a figure found neither beside the source
+// nor in the course already, throws Error naming it. Gives the names copied.
+std::vector<std::string> installFigures(std::string_view sourcePath, std::string_view courseFolder,
+                                        const std::vector<std::string>& texts);
 // The path of test n in the course folder: <course>/data/tests/test<n>.ini.
 std::string installPath(std::string_view courseFolder, int n);
 

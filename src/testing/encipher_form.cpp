@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -12,10 +13,12 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QSpinBox>
+#include <QTextEdit>
 
 #include "store/error.h"
 #include "store/fsys.h"
 #include "testing/authoring.h"
+#include "testing/notation.h"
 #include "ui/components.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
@@ -65,7 +68,7 @@ TForm2::TForm2(TForm1* mainWindow, QWidget* parent) : QDialog(parent), main_(mai
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Шифрование тестовых вопросов"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    setFixedSize(560, 330);
+    setFixedSize(560, 520);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -122,6 +125,16 @@ TForm2::TForm2(TForm1* mainWindow, QWidget* parent) : QDialog(parent), main_(mai
     Button2->setGeometry(376, 264, 160, 36);
     Button1->setAutoDefault(false);
     Button2->setAutoDefault(false);
+
+    // The last question converted, as the student will see it (formulas and figures typeset).
+    label(panel, "Label5", QStringLiteral("Последний вопрос, как его увидит студент:"), {24, 314, 512, 20},
+          look::font(look::kSansSerif, 13, true));
+    MemoPreview = new QTextEdit(panel);
+    MemoPreview->setObjectName(QStringLiteral("MemoPreview"));
+    MemoPreview->setGeometry(24, 336, 512, 164);
+    MemoPreview->setReadOnly(true);
+    MemoPreview->setFont(look::font(look::kSerif, 15, false));
+    findChild<QLabel*>(QStringLiteral("Label5"))->setBuddy(MemoPreview);
 
     // The working values, carried from one conversion to the next.
     Edit1 = hiddenField(panel, "Edit1");
@@ -235,6 +248,14 @@ void TForm2::installIntoCourse(const std::string& source) {
     // directory since.
     const QString folder = remembered_.isEmpty() ? QDir::currentPath() : remembered_;
     const std::string course = tryFromQ(folder).value_or(fsys::rawPath(folder.toStdString()));
+    // The figures the questions name go to the course with them; a bad name installs nothing.
+    std::vector<std::string> lines;
+    try {
+        lines = testing::authoring::readSource(source);
+    } catch (const Error&) {
+        // The conversion below names what is wrong with the source.
+    }
+    testing::authoring::installFigures(source, course, lines);
     const testing::authoring::Installed out =
         testing::authoring::installEnciphered(source, course, SpinEdit1->value(), working_);
     showWorking();
@@ -260,6 +281,17 @@ void TForm2::showWorking() {
         answers[k]->setText(toQ(working_.answers[k]));
     Edit7->setText(toQ(working_.right));
     Edit8->setText(toQ(working_.number));
+    // The preview: figures from beside the source file, where the install takes them from.
+    const QString folder = QFileInfo(Edit10->text()).absolutePath();
+    const testing::notation::FigureBox box{QSize(440, 240), 1};
+    QString html = testing::notation::toRichText(toQ(working_.question), folder, box);
+    for (std::size_t k = 0; k < 5; ++k)
+        if (!working_.answers[k].empty())
+            html += testing::notation::toRichText(
+                (working_.right == std::to_string(k + 1) ? QStringLiteral("✓ ") : QString()) +
+                    toQ(working_.answers[k]),
+                folder, box);
+    MemoPreview->setHtml(html);
 }
 
 } // namespace ortavia::ui

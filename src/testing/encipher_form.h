@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
+class QTextEdit;
 
 namespace ortavia::ui {
 
@@ -61,8 +62,9 @@ private:
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QLabel* Label1 = nullptr;
-    QCheckBox* CheckBox1 = nullptr; // install into the course as test SpinEdit1
-    QSpinBox* SpinEdit1 = nullptr;  // the test number, 1 ... 10
+    QCheckBox* CheckBox1 = nullptr;   // install into the course as test SpinEdit1
+    QSpinBox* SpinEdit1 = nullptr;    // the test number, 1 ... 10
+    QTextEdit* MemoPreview = nullptr; // the last question converted, typeset as the test screen shows it
 
     testing::encipher::Working working_;
     QString remembered_; // the current directory when the window was shown

@@ -2,8 +2,9 @@
 // unlocking the next topics and saving the grades.
 #include <QAction>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTextEdit>
 
 #include "accounts/accounts.h"
 #include "store/convert.h"
@@ -17,6 +18,7 @@
 #include "ui/components.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
+#include "ui/question_area.h"
 #include "ui/text.h"
 #include "ui/tform1.h"
 
@@ -101,13 +103,16 @@ void TForm1::showAnswer(int place, const QString& text) {
 
 void TForm1::loadQuestion(int n) {
     const int q = fileQuestion(n);
-    Memo1->setPlainText(toQ(test_.question(q)));
+    const QString question = toQ(test_.question(q));
     answerPlaces_ = testing::answerOrder(shuffleAnswers_, testing::randomEngine());
     for (int k = 1; k <= 5; ++k) {
         const QString text = toQ(test_.answer(q, answerPlaces_[static_cast<std::size_t>(k - 1)]));
         // A shuffled answer's letter prefix would name the wrong place.
         showAnswer(k, shuffleAnswers_ ? testing::withoutLetterPrefix(text) : text);
     }
+    // The question typeset, the answers' rows as high as their texts need; from the top.
+    questionArea_->setQuestion(question);
+    questionArea_->verticalScrollBar()->setValue(0);
     LabelCounter->setText(QStringLiteral("%1 из %2").arg(n).arg(questionCount_));
     // Each question starts unanswered, with the keyboard on its first answer.
     auto* first = findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton1"));

@@ -2,6 +2,7 @@
 // the program: the conversion of the test encipher tool, the check of a test file as the test run
 // reads it, and a readable view of its questions; a new course folder; the class table and the
 // test journal exported as CSV or XLSX.
+#include <QDir>
 #include <QString>
 #include <cerrno>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "store/textfile.h"
 #include "testing/authoring.h"
 #include "testing/encipher.h"
+#include "testing/notation.h"
 #include "testing/options.h"
 
 namespace {
@@ -46,10 +48,11 @@ constexpr std::string_view kUsageText =
     "      шифрует файл вопросов (UTF-8, UTF-16 с меткой или Windows-1251) в файл теста, как окно\n"
     "      «Шифрование тестовых вопросов»; существующий файл теста обновляется одной заменой.\n"
     "  ortavia-tests check ТЕСТ.ini\n"
-    "      проверяет файл теста так, как его читает тестирование, и называет каждую ошибку;\n"
-    "      код выхода 0 только для исправного файла.\n"
+    "      проверяет файл теста так, как его читает тестирование, и называет каждую ошибку, а также\n"
+    "      неизвестные команды и непарные скобки записи формул и рисунки, которых нет в папке img\n"
+    "      рядом с тестом; код выхода 0 только для исправного файла.\n"
     "  ortavia-tests show ТЕСТ.ini\n"
-    "      показывает расшифрованные вопросы, ответы и правильные ответы.\n"
+    "      показывает расшифрованные вопросы, ответы и правильные ответы (формулы знаками Юникода).\n"
     "  ortavia-tests init ПАПКА\n"
     "      создаёт новую папку курса из шаблона (документы, тесты, настройки по умолчанию, тексты\n"
     "      титульного листа); существующая папка должна быть пустой, иначе в неё ничего не пишется.\n"
@@ -152,6 +155,41 @@ void out(std::string_view codePage) {
     std::cout << cp::toUtf8(codePage);
 }
 
+// A question or answer as the student reads it: the notation as Unicode text.
+void outText(std::string_view codePage) {
+    std::cout << testing::notation::toPlainText(QString::fromStdString(cp::toUtf8(codePage))).toStdString();
+}
+
+// What the notation of a test's texts cannot read, with the question and position (problems), and
+// the figures missing from the test file's figure folder, the folder img beside it (notes: a test
+// file checked away from its course has none).
+struct NotationFindings {
+    std::vector<std::string> problems, notes;
+};
+NotationFindings notationFindings(const enc::TestFile& content, const QString& imageFolder) {
+    NotationFindings found;
+    for (const enc::Question& q : content.questions) {
+        const auto check = [&](const std::string& codePage, const std::string& where) {
+            const QString text = QString::fromStdString(cp::toUtf8(codePage));
+            const std::string at = "вопрос " + std::to_string(q.number) + where;
+            for (const testing::notation::Problem& p : testing::notation::problems(text))
+                found.problems.push_back(at + ", позиция " + std::to_string(p.column) + ": " +
+                                         p.text.toStdString() + ".");
+            for (const QString& name : testing::notation::figureNames(text))
+                if (testing::notation::plainFigureName(name) &&
+                    testing::notation::figurePath(imageFolder, name).isEmpty())
+                    found.notes.push_back(at + ": рисунка «" + name.toStdString() + "» нет в папке " +
+                                          imageFolder.toStdString() + ".");
+        };
+        if (!q.missing[0])
+            check(q.text, "");
+        for (std::size_t k = 0; k < 5; ++k)
+            if (!q.missing[k + 1])
+                check(q.answers[k], ", ответ " + std::string(1, static_cast<char>('A' + k)));
+    }
+    return found;
+}
+
 int encipherCommand(const char* sourceArg, const char* outputArg) {
     const std::string source = absolute(argument(sourceArg, "Файл вопросов"));
     const std::string output = argument(outputArg, "Файл теста");
@@ -191,6 +229,12 @@ int checkCommand(const char* fileArg) {
     }
     for (const std::string& p : problems)
         std::cout << "ошибка: " << p << '\n';
+    const NotationFindings notation =
+        notationFindings(content, QDir::current().filePath(QStringLiteral("img")));
+    for (const std::string& n : notation.problems)
+        std::cout << "запись формул: " << n << '\n';
+    for (const std::string& n : notation.notes)
+        std::cout << "замечание: " << n << '\n';
     if (content.stopped) {
         std::cout << "Файл теста неисправен: ошибок не меньше " << problems.size() << " (проверены вопросы 1–"
                   << content.questions.size() << " из " << content.count << ").\n";
@@ -198,6 +242,11 @@ int checkCommand(const char* fileArg) {
     }
     if (!problems.empty()) {
         std::cout << "Файл теста неисправен: ошибок: " << problems.size() << ".\n";
+        return kFailed;
+    }
+    if (!notation.problems.empty()) {
+        std::cout << "Файл теста читается, но в записи формул ошибок: " << notation.problems.size()
+                  << " (студент увидит эти места так, как они набраны).\n";
         return kFailed;
     }
     std::cout << "Файл теста исправен: вопросов: " << content.count << ".\n";
@@ -223,12 +272,12 @@ int showCommand(const char* fileArg) {
     constexpr std::string_view letters = "ABCDE";
     for (const enc::Question& q : content.questions) {
         std::cout << "\nВопрос " << q.number << ": ";
-        q.missing[0] ? void(std::cout << "(нет ключа q)") : out(q.text);
+        q.missing[0] ? void(std::cout << "(нет ключа q)") : outText(q.text);
         std::cout << '\n';
         for (std::size_t k = 0; k < 5; ++k) {
             const bool right = q.right.size() == 1 && q.right[0] == static_cast<char>('1' + k);
             std::cout << (right ? "  * " : "    ");
-            q.missing[k + 1] ? void(std::cout << "(нет ключа a" << k + 1 << ")") : out(q.answers[k]);
+            q.missing[k + 1] ? void(std::cout << "(нет ключа a" << k + 1 << ")") : outText(q.answers[k]);
             std::cout << '\n';
         }
         std::cout << "  Правильный ответ: ";
@@ -471,7 +520,10 @@ constexpr std::string_view kAuthoringUsageText =
     "      записывает тест обратно в формат вопросов (UTF-8); import выгрузки даёт тот же тест.\n"
     "  ortavia-tests install ИСХОДНЫЙ N [--course ПАПКА] [--format plain|aiken|gift]\n"
     "      читает вопросы как import и ставит тест в курс как data/tests/testN.ini (N от 1 до 10;\n"
-    "      папка курса по умолчанию — текущая); прежний файл остаётся рядом как testN.ini.bak.\n";
+    "      папка курса по умолчанию — текущая); прежний файл остаётся рядом как testN.ini.bak.\n"
+    "      Рисунки \\img{ИМЯ} копируются из папки исходного файла в data/tests/img курса.\n"
+    "  Знаки, которых нет в кодовой странице курса, но которые умеет запись формул (², λ, √, …),\n"
+    "  import переводит в неё (^2, \\lambda, \\sqrt{…}); export переводит обратно в Юникод.\n";
 
 // The options after the positional arguments: "--name value" pairs of the allowed names; nullopt
 // for anything else (a wrong call).
@@ -499,7 +551,7 @@ std::string option(const std::vector<std::pair<std::string, std::string>>& found
 
 // The questions of a source, or the refusals on stderr (exit 1, nothing written).
 std::optional<std::vector<au::Item>> importedItems(const std::string& source, const std::string& formatName) {
-    const std::vector<std::string> lines = au::readSource(source);
+    const std::vector<std::string> lines = au::readSource(source, au::formatNamed(formatName));
     const au::Format format = formatName.empty() ? au::detectFormat(lines) : *au::formatNamed(formatName);
     au::Parsed parsed = au::parse(lines, format);
     if (!parsed.refusals.empty()) {
@@ -581,7 +633,15 @@ int installCommand(int argc, char** argv) {
     if (!items)
         return kFailed;
     const std::string path = au::installPath(course, n);
+    std::vector<std::string> texts;
+    for (const au::Item& item : *items) {
+        texts.push_back(item.text);
+        texts.insert(texts.end(), item.answers.begin(), item.answers.end());
+    }
+    const std::vector<std::string> figures = au::installFigures(source, course, texts);
     const std::string backup = au::install(path, au::testFileContent(*items), course);
+    if (!figures.empty())
+        std::cout << "Рисунки скопированы в data/tests/img: " << figures.size() << ".\n";
     std::cout << "Тест " << n << " установлен: " << fsys::displayName(path) << ", вопросов: " << items->size()
               << ".\n";
     if (!backup.empty())

@@ -1,13 +1,16 @@
 #include "ui/answer_button.h"
 
 #include <QAccessibleWidget>
+#include <QAbstractTextDocumentLayout>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
+#include <cmath>
+
+#include "ui/formula.h"
 
 #include "ui/look.h"
-#include "ui/text.h"
 
 namespace ortavia::ui {
 namespace {
@@ -84,14 +87,46 @@ AnswerButton::AnswerButton(QWidget* parent) : QRadioButton(parent) {
 
 void AnswerButton::setText(const QString& text) {
     caption_ = text;
-    setToolTip(plainToolTip(text));
-    setAccessibleName(text);
-    update();
+    // The whole answer is on the screen: no tooltip, whose text could be taken as markup.
+    setAccessibleName(testing::notation::toPlainText(text));
+    render();
 }
 
 void AnswerButton::giveAnswer() {
     setChecked(true);
     emit doubleClicked();
+}
+
+void AnswerButton::setFigureBox(const testing::notation::FigureBox& box) {
+    figures_ = box;
+    render();
+}
+
+void AnswerButton::render() {
+    document_.setDefaultFont(font());
+    document_.setDocumentMargin(0);
+    formula::show(&document_, caption_, figures_, devicePixelRatioF());
+    updateGeometry();
+    update();
+}
+
+void AnswerButton::changeEvent(QEvent* event) {
+    QRadioButton::changeEvent(event);
+    if (event->type() == QEvent::FontChange)
+        render();
+}
+
+QRect AnswerButton::textRect() const {
+    QStyleOptionButton option;
+    initStyleOption(&option);
+    const QRect indicator = style()->subElementRect(QStyle::SE_RadioButtonIndicator, &option, this);
+    return rect().adjusted(indicator.right() + 10, 2, -4, -2);
+}
+
+int AnswerButton::heightForWidth(int width) const {
+    const int textWidth = std::max(1, width - (rect().width() - textRect().width()));
+    document_.setTextWidth(textWidth);
+    return static_cast<int>(std::ceil(document_.size().height())) + 4;
 }
 
 void AnswerButton::clearMarks(const QWidget* group) {
@@ -174,10 +209,20 @@ void AnswerButton::paintEvent(QPaintEvent*) {
     ind.rect =
         QRect(indicator.left(), (height() - indicator.height()) / 2, indicator.width(), indicator.height());
     style()->drawPrimitive(QStyle::PE_IndicatorRadioButton, &ind, &painter, this);
-    const QRect textRect = rect().adjusted(indicator.right() + 10, 2, -4, -2);
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.setFont(font());
-    painter.drawText(textRect, Qt::AlignVCenter | Qt::AlignLeft | Qt::TextWordWrap, caption_);
+    const QRect textRect = this->textRect();
+    // The caption typeset, in the middle of the button's height (from its top when taller).
+    document_.setTextWidth(textRect.width());
+    const int top =
+        textRect.top() +
+        std::max(0, (textRect.height() - static_cast<int>(std::ceil(document_.size().height()))) / 2);
+    painter.save();
+    painter.translate(textRect.left(), top);
+    QAbstractTextDocumentLayout::PaintContext context;
+    context.palette = palette();
+    context.palette.setColor(QPalette::Text, palette().color(QPalette::WindowText));
+    context.clip = QRectF(0, 0, textRect.width(), textRect.bottom() - top + 1);
+    document_.documentLayout()->draw(&painter, context);
+    painter.restore();
     if (hasFocus()) {
         QStyleOptionFocusRect focus;
         focus.initFrom(this);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSvgWidget>
+#include <QTextEdit>
 #include <QWebEngineView>
 #include <memory>
 
@@ -29,6 +30,7 @@
 #include "ui/dialogs.h"
 #include "ui/info_windows.h"
 #include "ui/look.h"
+#include "ui/question_area.h"
 #include "ui/text.h"
 
 namespace ortavia::ui {
@@ -50,6 +52,7 @@ public:
     using QWidget::QWidget;
     QWidget* filler = nullptr;
     std::unique_ptr<design::Layout> screens;
+    QuestionArea* question = nullptr; // laid out by itself at the screens' scale
 
     void placeScreens() {
         if (filler)
@@ -62,6 +65,8 @@ public:
         const QSize area = design::scaled(kClientDesign, s);
         screens->apply(
             s, {std::max(0, (width() - area.width()) / 2), std::max(0, (height() - area.height()) / 2)});
+        if (question)
+            question->setScale(s);
     }
 
 protected:
@@ -211,6 +216,7 @@ void TForm1::buildPanels() {
 
     // The screens as built are the design; the viewer fills whatever room there is.
     client->screens = std::make_unique<design::Layout>(client, std::initializer_list<const QWidget*>{Panel1});
+    client->question = questionArea_;
     client->placeScreens();
 }
 
@@ -284,7 +290,10 @@ void TForm1::buildSettings() {
 }
 
 void TForm1::buildTestScreen() {
-    QWidget* p = Panel3;
+    // The screen's controls lie on a scroll area over the whole screen, in the screen's coordinates.
+    questionArea_ = new QuestionArea(Panel3);
+    questionArea_->setGeometry(0, 0, 920, 737);
+    QWidget* p = questionArea_->content();
     makeLabel(p, "Label39", QStringLiteral("Выделение ответа двойным нажатием клавиш мыши!!!"), {40, 16},
               look::font(look::kSerif, 19, true), look::kWarn);
     QLabel* caption =
@@ -293,11 +302,12 @@ void TForm1::buildTestScreen() {
     LabelCounter = makeLabel(p, "LabelCounter", QString(), {caption->geometry().right() + 14, 53},
                              look::font(look::kSerif, 20, false), look::kInk);
     LabelCounter->setMinimumWidth(200);
-    Memo1 = new QPlainTextEdit(p);
+    Memo1 = new QTextEdit(p);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(40, 84, 840, 170);
     Memo1->setReadOnly(true);
     Memo1->setFont(look::font(look::kSerif, 21, false));
+    Memo1->setAcceptRichText(false);
     caption->setBuddy(Memo1);
 
     auto* panel5 = new QFrame(p);
@@ -305,6 +315,7 @@ void TForm1::buildTestScreen() {
     panel5->setGeometry(40, 270, 840, 430);
     panel5->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     look::setBackground(panel5, look::kSkyBlue.lighter(110));
+    std::array<AnswerButton*, 5> buttons{};
     const char* letters[] = {"A", "B", "C", "D", "E"};
     const char* letterNames[] = {"LetterA", "LetterB", "LetterC", "LetterD", "LetterE"};
     for (int k = 1; k <= 6; ++k) {
@@ -323,9 +334,11 @@ void TForm1::buildTestScreen() {
         // The letter is its answer's buddy: the test screen hides both for an answer a question lacks.
         answerLetters_[k - 1]->setBuddy(button);
         button->setGeometry(52, 12 + 82 * (k - 1), 770, 72);
+        buttons[static_cast<std::size_t>(k - 1)] = button;
         connect(button, &AnswerButton::doubleClicked, this,
                 [this, k] { guarded([this, k] { RadioButtonDblClick(k); }); });
     }
+    questionArea_->setDesign(Memo1, panel5, buttons, answerLetters_);
 }
 
 void TForm1::buildProgress() {

@@ -21,6 +21,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPlainTextEdit;
+class QTextEdit;
 class QPushButton;
 class QRadioButton;
 class QWebEngineView;
@@ -28,6 +29,7 @@ class QWebEngineView;
 namespace ortavia::ui {
 
 class AnswerButton;
+class QuestionArea;
 class TForm2;
 class TForm5;
 class TOKRightDlg;
@@ -160,7 +162,7 @@ private:
     QLineEdit* Edit4 = nullptr;
     QLineEdit* Edit5 = nullptr;
     QLineEdit* Edit6 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;
+    QTextEdit* Memo1 = nullptr; // the question, typeset
     QPlainTextEdit* Memo2 = nullptr;
     QComboBox* ComboBox1 = nullptr;
     QLabel* Label5 = nullptr;
@@ -168,6 +170,7 @@ private:
     QLabel* LabelRight = nullptr;   // the right answers of the run just finished, on the progress screen
     std::array<QLabel*, 12> gradeLabels_{};
     std::array<QLabel*, 5> answerLetters_{}; // "A" ... "E" in front of the answers
+    QuestionArea* questionArea_ = nullptr;   // the test screen's content, scrolled when too tall
     QPushButton* Button2 = nullptr;
 
     std::map<QAction*, std::function<void()>> commands_;
