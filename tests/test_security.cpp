@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDirIterator>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QTimer>
 
 #include "store/store.h"
@@ -152,9 +153,10 @@ private slots:
         run.trigger("test1");
         QVERIFY(lastBoxText().contains(text)); // the options file's bad line
         QCOMPARE(ui::dialogs::shownBoxes().back().format, Qt::PlainText);
-        QTextDocument tip;
-        tip.setHtml(run.control<ui::AnswerButton>("RadioButton1")->toolTip());
-        QCOMPARE(tip.toPlainText(), text);
+        // The question and the answer typeset from the escaped text: the characters as written.
+        QCOMPARE(run.control<QTextEdit>("Memo1")->toPlainText(), text);
+        QCOMPARE(run.control<ui::AnswerButton>("RadioButton1")->accessibleName(), text);
+        QVERIFY(run.control<ui::AnswerButton>("RadioButton1")->toolTip().isEmpty());
     }
 };
 

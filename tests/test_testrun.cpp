@@ -467,8 +467,7 @@ private slots:
         for (int q = 2; q <= asked; ++q) {
             QCOMPARE(s.run.control<QLabel>("LabelCounter")->text(),
                      QStringLiteral("%1 из %2").arg(q).arg(asked));
-            QVERIFY(s.run.control<QPlainTextEdit>("Memo1")->toPlainText().startsWith(
-                QStringLiteral("Question ")));
+            QVERIFY(s.run.control<QTextEdit>("Memo1")->toPlainText().startsWith(QStringLiteral("Question ")));
             s.run.answer(1);
         }
         QCOMPARE(boxCount(), 0);

@@ -308,7 +308,7 @@ Installed FilesCourse::installTest(int n, std::string_view sourceBytes) {
     const std::string path = au::installPath(fsys::currentDirectory(), n);
     Installed out;
     out.questions = static_cast<int>(parsed.items.size());
-    out.backup = au::install(path, au::testFileContent(parsed.items));
+    out.backup = au::install(path, au::testFileContent(parsed.items), fsys::currentDirectory());
     out.path = fsys::displayName(path);
     return out;
 }

@@ -27,9 +27,11 @@
 #include "reports/report_form.h"
 #include "store/error.h"
 #include "store/fsys.h"
+#include "testing/notation.h"
 #include "ui/components.h"
 #include "ui/design.h"
 #include "ui/dialogs.h"
+#include "ui/formula.h"
 #include "ui/look.h"
 #include "ui/text.h"
 #include "ui/tform1.h"
@@ -47,14 +49,17 @@ constexpr int kListStart = 60; // characters of a question's text shown in the l
 const au::Format kFormats[] = {au::Format::Plain, au::Format::Aiken, au::Format::Gift};
 
 // A text of a question as the test screen shows it, as rich text for a label, and the mistakes
-// found in writing it. Every text of the preview passes through here and nowhere else. The texts
-// are plain so far: escaped, no mistakes.
+// found in writing it. Every text of the preview passes through here and nowhere else: typeset by
+// the question notation (figures of the course, kept small), the notation's mistakes named.
 struct Shown {
     QString richText;
     QStringList mistakes;
 };
 Shown previewMarkup(const QString& text) {
-    return {text.toHtmlEscaped(), {}};
+    Shown shown{testing::notation::toRichText(text, ui::formula::courseFigures(), {QSize(320, 160), 1}), {}};
+    for (const testing::notation::Problem& p : testing::notation::problems(text))
+        shown.mistakes << QStringLiteral("Формула, позиция %1: %2").arg(QString::number(p.column), p.text);
+    return shown;
 }
 
 QString u(const std::string& utf8) {

@@ -1,5 +1,7 @@
 #include "testing/options.h"
 
+#include "testing/testing.h"
+
 #include <algorithm>
 #include <numeric>
 #include <unordered_map>
@@ -152,6 +154,18 @@ std::vector<int> questionsToAsk(int count, int draw, std::mt19937& engine) {
         questions.push_back(chosen);
     }
     return questions;
+}
+
+std::vector<int> drawnQuestions(std::string_view testName, int count, int draw, std::mt19937& engine) {
+    if (draw <= 0)
+        return {};
+    const std::vector<int> held = heldQuestions(testName, count);
+    const int pool = held.empty() ? count : static_cast<int>(held.size());
+    std::vector<int> asked = questionsToAsk(pool, draw, engine);
+    if (!held.empty())
+        for (int& q : asked)
+            q = held[static_cast<std::size_t>(q - 1)];
+    return asked;
 }
 
 std::array<int, 5> answerOrder(bool shuffle, std::mt19937& engine) {

@@ -14,6 +14,10 @@
 
 namespace ortavia::testing {
 
+namespace {
+constexpr int kMostQuestions = 100000;
+}
+
 Run::Run(std::string testName, std::string userName, const Options& options, std::mt19937& engine)
     : test_(std::move(testName)), user_(std::move(userName)), shuffle_(options.shuffleAnswers) {
     const std::string file = fsys::storePath(testFileName(test_));
@@ -34,7 +38,18 @@ Run::Run(std::string testName, std::string userName, const Options& options, std
     const auto value = [&](int n, std::string_view key) {
         return store::crypt(sections.read(std::to_string(n), key, store::kDefaultText));
     };
-    for (const int n : questionsToAsk(count, options.draw, engine)) {
+    std::vector<int> asked = drawnQuestions(test_, count, options.draw, engine);
+    if (asked.empty()) {
+        // Every question in file order; a count far beyond what any test holds is a broken file,
+        // refused rather than held in memory question by question.
+        if (count > kMostQuestions)
+            throw Error("В тесте " + cp::toUtf8(test_) + " записано " + std::to_string(count) +
+                        " вопросов, больше " + std::to_string(kMostQuestions) +
+                        ". Тест не может быть начат; сообщите администратору.");
+        for (int n = 1; n <= count; ++n)
+            asked.push_back(n);
+    }
+    for (const int n : asked) {
         Item item;
         item.fileNumber = n;
         item.text = value(n, "q");

@@ -65,13 +65,7 @@ void TForm1::Button2Click() {
     shuffleAnswers_ = options.shuffleAnswers;
     asked_.clear();
     if (options.draw > 0) {
-        // Drawn among the questions the file holds, never among numbers a count merely claims.
-        const std::vector<int> held = testing::heldQuestions(currentTest_, questionCount_);
-        const int pool = held.empty() ? questionCount_ : static_cast<int>(held.size());
-        asked_ = testing::questionsToAsk(pool, options.draw, testing::randomEngine());
-        if (!held.empty())
-            for (int& q : asked_)
-                q = held[static_cast<std::size_t>(q - 1)];
+        asked_ = testing::drawnQuestions(currentTest_, questionCount_, options.draw, testing::randomEngine());
         questionCount_ = static_cast<int>(asked_.size());
     }
     answerLogFailed_ = false;

@@ -1,7 +1,7 @@
 #include "ui/answer_button.h"
 
-#include <QAccessibleWidget>
 #include <QAbstractTextDocumentLayout>
+#include <QAccessibleWidget>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
