@@ -156,10 +156,10 @@ std::vector<int> questionsToAsk(int count, int draw, std::mt19937& engine) {
     return questions;
 }
 
-std::vector<int> drawnQuestions(std::string_view testName, int count, int draw, std::mt19937& engine) {
+std::vector<int> drawnQuestions(const TestSnapshot& test, int count, int draw, std::mt19937& engine) {
     if (draw <= 0)
         return {};
-    const std::vector<int> held = heldQuestions(testName, count);
+    const std::vector<int> held = test.heldQuestions(count);
     const int pool = held.empty() ? count : static_cast<int>(held.size());
     std::vector<int> asked = questionsToAsk(pool, draw, engine);
     if (!held.empty())

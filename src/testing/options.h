@@ -13,6 +13,8 @@
 
 namespace ortavia::testing {
 
+class TestSnapshot;
+
 inline constexpr std::string_view kOptionsFile = "data\\info\\options.ini";
 inline constexpr std::string_view kAnswerLog = "answers.log";
 
@@ -46,7 +48,7 @@ std::vector<int> questionsToAsk(int count, int draw, std::mt19937& engine);
 // The questions a run of the test asks when the teacher's draw is on (draw > 0): drawn among the
 // questions the test file holds (all 1 ... count when it holds none of them), never among numbers
 // a count merely claims, so that time and memory are bounded by the file. Empty when draw is 0.
-std::vector<int> drawnQuestions(std::string_view testName, int count, int draw, std::mt19937& engine);
+std::vector<int> drawnQuestions(const TestSnapshot& test, int count, int draw, std::mt19937& engine);
 
 // Which answer of the file (1 ... 5) each place A ... E shows: in file order, or shuffled.
 std::array<int, 5> answerOrder(bool shuffle, std::mt19937& engine);

@@ -3,12 +3,8 @@
 #include <QString>
 
 #include "accounts/accounts.h"
-#include "store/atomicfile.h"
 #include "store/codepage.h"
 #include "store/error.h"
-#include "store/fsys.h"
-#include "store/ini.h"
-#include "store/store.h"
 #include "store/textfile.h"
 #include "testing/testing.h"
 
@@ -20,25 +16,12 @@ constexpr int kMostQuestions = 100000;
 
 Run::Run(std::string testName, std::string userName, const Options& options, std::mt19937& engine)
     : test_(std::move(testName)), user_(std::move(userName)), shuffle_(options.shuffleAnswers) {
-    const std::string file = fsys::storePath(testFileName(test_));
-    if (const std::optional<std::string> why = fsys::unreadableReason(file)) {
-        const std::string shown = fsys::displayName(file);
-        if (!fsys::exists(file))
-            throw Error("Файл теста \"" + shown +
-                        "\" не найден. Тест не может быть начат; сообщите администратору.");
-        throw Error("Файл теста \"" + shown + "\" не читается (" + *why +
-                    "). Тест не может быть начат; сообщите администратору.");
-    }
-    const int count = questionCount(test_);
+    if (const std::optional<std::string> refusal = testFileRefusal(test_))
+        throw Error(*refusal);
     // The whole file once: every question of the run comes from this one version of it.
-    int err = 0;
-    const std::optional<std::string_view> read = atomicfile::readShared(fsys::resolve(file), &err);
-    const std::string content = read ? std::string(*read) : std::string();
-    const ini::Sections sections(content);
-    const auto value = [&](int n, std::string_view key) {
-        return store::crypt(sections.read(std::to_string(n), key, store::kDefaultText));
-    };
-    std::vector<int> asked = drawnQuestions(test_, count, options.draw, engine);
+    const TestSnapshot snapshot(test_);
+    const int count = snapshot.questionCount();
+    std::vector<int> asked = drawnQuestions(snapshot, count, options.draw, engine);
     if (asked.empty()) {
         // Every question in file order; a count far beyond what any test holds is a broken file,
         // refused rather than held in memory question by question.
@@ -52,10 +35,10 @@ Run::Run(std::string testName, std::string userName, const Options& options, std
     for (const int n : asked) {
         Item item;
         item.fileNumber = n;
-        item.text = value(n, "q");
+        item.text = snapshot.question(n);
         for (int k = 1; k <= 5; ++k)
-            item.answers[static_cast<std::size_t>(k - 1)] = value(n, "a" + std::to_string(k));
-        item.right = value(n, "ap");
+            item.answers[static_cast<std::size_t>(k - 1)] = snapshot.answer(n, k);
+        item.right = snapshot.rightAnswer(n);
         item.places = answerOrder(shuffle_, engine);
         questions_.push_back(std::move(item));
     }

@@ -58,6 +58,18 @@ int questionCount(std::string_view testName) {
     return countOf(testName, questionCountText(testName));
 }
 
+std::optional<std::string> testFileRefusal(std::string_view testName) {
+    const std::string file = fsys::storePath(testFileName(testName));
+    const std::optional<std::string> why = fsys::unreadableReason(file);
+    if (!why)
+        return std::nullopt;
+    const std::string shown = fsys::displayName(file);
+    if (!fsys::exists(file))
+        return "Файл теста \"" + shown + "\" не найден. Тест не может быть начат; сообщите администратору.";
+    return "Файл теста \"" + shown + "\" не читается (" + *why +
+           "). Тест не может быть начат; сообщите администратору.";
+}
+
 TestSnapshot::TestSnapshot()
     : content_(std::make_unique<const std::string>()), sections_(std::make_unique<const ini::Sections>("")) {}
 
@@ -91,13 +103,9 @@ int TestSnapshot::questionCount() const {
     return countOf(name_, read("inf", "vsego"));
 }
 
-std::vector<int> heldQuestions(std::string_view testName, int count) {
+std::vector<int> TestSnapshot::heldQuestions(int count) const {
     std::vector<int> held;
-    const std::optional<std::string_view> content =
-        atomicfile::readShared(fsys::resolve(fsys::storePath(testFileName(testName))));
-    if (!content)
-        return held;
-    for (const std::string_view name : ini::sectionNames(*content)) {
+    for (const std::string_view name : ini::sectionNames(*content_)) {
         // The reads name a question's section in decimal, without sign or leading zero.
         if (name.empty() || name.size() > 10 || name[0] == '0')
             continue;

@@ -23,9 +23,11 @@ std::string questionCountText(std::string_view testName);
 // is wrong with the file.
 int questionCount(std::string_view testName);
 
-// The question numbers of 1 ... count whose section the test file holds, ascending (none when the
-// file cannot be read): what a drawn run chooses among, whatever the count says.
-std::vector<int> heldQuestions(std::string_view testName, int count);
+// Why a run of the test cannot start because its file is missing or cannot be read (a Russian
+// message naming the file), or nothing when the file can be read. One look at the file when it can
+// be; only a file that cannot be is told missing or unreadable.
+std::optional<std::string> testFileRefusal(std::string_view testName);
+
 // A test as a run asks it: the whole file read once, when the run starts, and kept in memory, so
 // that a test installed during the run changes nothing of it. Its reads give what the reads above
 // give for the file as it was at that moment (a missing file reads as the store's default texts).
@@ -38,6 +40,9 @@ public:
     std::string answer(int n, int k) const; // k = 1 ... 5
     std::string rightAnswer(int n) const;
     int questionCount() const; // as questionCount(testName)
+    // The question numbers of 1 ... count whose section the file holds, ascending (none when it
+    // could not be read): what a drawn run chooses among, whatever the count says.
+    std::vector<int> heldQuestions(int count) const;
 
 private:
     std::string read(const std::string& section, std::string_view key) const;

@@ -34,20 +34,8 @@ void TForm1::Button2Click() {
     // before it there is nobody to grade.
     if (!saveAtClose_)
         return;
-    const std::string file = fsys::storePath(testing::testFileName(currentTest_));
-    // One look at the file when it can be read; only a file that cannot be is told missing or unreadable.
-    if (const std::optional<std::string> why = fsys::unreadableReason(file)) {
-        const QString shown = QString::fromStdString(fsys::displayName(file));
-        if (!fsys::exists(file))
-            dialogs::error(this,
-                           QStringLiteral("Файл теста \"%1\" не найден. Тест не может быть начат; сообщите "
-                                          "администратору.")
-                               .arg(shown));
-        else
-            dialogs::error(this,
-                           QStringLiteral("Файл теста \"%1\" не читается (%2). Тест не может быть начат; "
-                                          "сообщите администратору.")
-                               .arg(shown, QString::fromStdString(*why)));
+    if (const std::optional<std::string> refusal = testing::testFileRefusal(currentTest_)) {
+        dialogs::error(this, QString::fromStdString(*refusal));
         return;
     }
     // The run asks the test as it is now, read whole: a test installed meanwhile changes nothing of
@@ -65,7 +53,7 @@ void TForm1::Button2Click() {
     shuffleAnswers_ = options.shuffleAnswers;
     asked_.clear();
     if (options.draw > 0) {
-        asked_ = testing::drawnQuestions(currentTest_, questionCount_, options.draw, testing::randomEngine());
+        asked_ = testing::drawnQuestions(test_, questionCount_, options.draw, testing::randomEngine());
         questionCount_ = static_cast<int>(asked_.size());
     }
     answerLogFailed_ = false;
