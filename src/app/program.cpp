@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "app/tform3.h"
+#include "course/files_course.h"
 #include "docs/deployment.h"
 #include "reports/report_form.h"
 #include "testing/encipher_form.h"
@@ -48,12 +49,14 @@ void installTranslations() {
     }
 }
 
-Program::Program() {
+Program::Program(std::unique_ptr<course::Course> given) : course(std::move(given)) {
+    if (!course)
+        course = std::make_unique<course::FilesCourse>();
     initResources();
     look::installFontSubstitutes();
     look::installFocusRing();
     QApplication::setQuitOnLastWindowClosed(false);
-    form1 = std::make_unique<TForm1>();
+    form1 = std::make_unique<TForm1>(*course);
     form2 = std::make_unique<TForm2>(form1.get());
     form3 = std::make_unique<TForm3>(form1.get());
     okRightDlg = std::make_unique<TOKRightDlg>();

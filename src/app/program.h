@@ -3,6 +3,8 @@
 // program ends; the title screen shown modally; the main window revealed when it closes.
 #include <memory>
 
+#include "course/course.h"
+
 namespace ortavia::ui {
 
 class TForm1;
@@ -20,7 +22,9 @@ void installTranslations();
 
 class Program {
 public:
-    Program();  // creates the windows; the main window stays hidden
+    // Creates the windows on the course given (the course folder, the current directory, when none
+    // is given); the main window stays hidden.
+    explicit Program(std::unique_ptr<course::Course> course = nullptr);
     ~Program(); // releases them in the reverse order
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
@@ -28,6 +32,8 @@ public:
     void showTitle(); // returns when the title screen has closed
     int run();        // the whole start-up sequence and the event loop until the main window closes
 
+    // The course every window reaches: declared first, so that it outlives the windows.
+    std::unique_ptr<course::Course> course;
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
     std::unique_ptr<TForm3> form3;

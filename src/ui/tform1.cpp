@@ -108,7 +108,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 } // namespace
 
-TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
+TForm1::TForm1(course::Course& course, QWidget* parent) : QMainWindow(parent), course_(course) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Ортавия"));
     setWindowIcon(QIcon(QStringLiteral(":/ortavia/icon.svg")));

@@ -26,6 +26,10 @@ class QPushButton;
 class QRadioButton;
 class QWebEngineView;
 
+namespace ortavia::course {
+class Course;
+}
+
 namespace ortavia::ui {
 
 class AnswerButton;
@@ -38,8 +42,11 @@ class TOKRightDlg1;
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TForm1(QWidget* parent = nullptr);
+    explicit TForm1(course::Course& course, QWidget* parent = nullptr);
     ~TForm1() override;
+
+    // The course every window reaches, whether the course folder or the lab server.
+    course::Course& course() const { return course_; }
 
     // Windows that the main window's commands show; set by start-up once all windows exist.
     void setWindows(TForm2* form2, TOKRightDlg* about, TOKRightDlg1* reportDialog, TForm5* authors);
@@ -173,6 +180,7 @@ private:
     QuestionArea* questionArea_ = nullptr;   // the test screen's content, scrolled when too tall
     QPushButton* Button2 = nullptr;
 
+    course::Course& course_;
     std::map<QAction*, std::function<void()>> commands_;
     std::vector<std::string> users_; // the items of ComboBox1 in the code page, in the same order
 
