@@ -83,6 +83,8 @@ QJsonObject statisticsJson(const reports::Statistics& s) {
                                  {"passed", t.passed()},
                                  {"passRate", optionalNumber(t.passRate())},
                                  {"attempts", double(t.attempts)},
+                                 {"gradeSum", double(t.gradeSum)},
+                                 {"graded", double(t.graded)},
                                  {"meanGrade", optionalNumber(t.meanGrade())}});
     }
     for (const reports::DayAttempts& d : s.days)
