@@ -91,6 +91,9 @@ Program::Program(std::unique_ptr<course::Course> given) : course(std::move(given
     form1->setVisible(false);
     // The viewer's pages of a lab server come through the course object.
     documents = std::make_unique<DocumentScheme>(form1->browser()->page()->profile(), *course);
+    // An answer that waits for the lab server's connection is told on the test screen.
+    if (auto* server = dynamic_cast<course::ServerCourse*>(course.get()))
+        server->onConnectionLost = [window = form1.get()](bool lost) { window->connectionLost(lost); };
     // A deployment text file with a fault: the windows show what was sound in it and the
     // placeholders for the rest; the deployer reads what was skipped on the terminal.
     for (const std::string& problem : deployment::read().problems)
@@ -98,6 +101,8 @@ Program::Program(std::unique_ptr<course::Course> given) : course(std::move(given
 }
 
 Program::~Program() {
+    if (auto* server = dynamic_cast<course::ServerCourse*>(course.get()))
+        server->onConnectionLost = nullptr;
     form5.reset();
     okRightDlg1.reset();
     form4.reset();

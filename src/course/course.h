@@ -8,6 +8,7 @@
 //
 // The object is also the session: sign-in sets who is signed in, and the run, the grade array and
 // the save at close belong to that person.
+#include <QString>
 #include <QUrl>
 #include <array>
 #include <cstdint>
@@ -54,6 +55,25 @@ struct Installed {
     int questions = 0;
     std::string path;   // UTF-8, as shown
     std::string backup; // UTF-8, or empty
+};
+
+// Who is signed in to the server now and the runs that have ended, for the teacher's live view.
+struct MonitorPerson {
+    std::string name; // code page
+    QString address;  // the computer, as the server saw it
+    bool administrator = false;
+    std::string test; // code page: the test of a run going on, or empty
+    int question = 0; // the question on screen (1 ... count) of that run
+    int count = 0;
+};
+struct MonitorEnd {
+    std::string name, test; // code page
+    int grade = 0;          // 0: ended without a grade
+    QString time;           // the server's clock, HH:mm:ss
+};
+struct Monitor {
+    std::vector<MonitorPerson> signedIn;
+    std::vector<MonitorEnd> recent; // the latest first
 };
 
 class Course {
@@ -112,6 +132,10 @@ public:
     virtual QUrl documentUrl(std::string_view relativePath) = 0;
     virtual std::optional<std::string> document(std::string_view relativePath) = 0;
     virtual deployment::Reading deploymentTexts() = 0;
+
+    // The teacher's live view of the lab server (the administrator signed in); nullopt when the
+    // course is the course folder, which knows nobody but its own user.
+    virtual std::optional<Monitor> monitor() = 0;
 };
 
 // Whether a path from a client names a document of the course: relative, under data\, with no

@@ -47,6 +47,7 @@ public:
     QUrl documentUrl(std::string_view relativePath) override;
     std::optional<std::string> document(std::string_view relativePath) override;
     deployment::Reading deploymentTexts() override;
+    std::optional<Monitor> monitor() override { return std::nullopt; }
 
     // The record written at the end of a run is left to the caller (the server writes the records
     // of runs that end together as one change of the record file).

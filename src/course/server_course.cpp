@@ -537,7 +537,7 @@ deployment::Reading ServerCourse::deploymentTexts() {
     return r;
 }
 
-Monitor ServerCourse::monitor() {
+std::optional<Monitor> ServerCourse::monitor() {
     const QJsonObject body = get(QStringLiteral("/api/admin/monitor"));
     Monitor m;
     for (const QJsonValue v : body.value(QStringLiteral("signedIn")).toArray()) {

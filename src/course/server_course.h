@@ -18,25 +18,6 @@
 
 namespace ortavia::course {
 
-// Who is signed in to the server now and the runs that have ended, for the teacher's live view.
-struct MonitorPerson {
-    std::string name; // code page
-    QString address;  // the computer, as the server saw it
-    bool administrator = false;
-    std::string test; // code page: the test of a run going on, or empty
-    int question = 0; // the question on screen (1 ... count) of that run
-    int count = 0;
-};
-struct MonitorEnd {
-    std::string name, test; // code page
-    int grade = 0;          // 0: ended without a grade
-    QString time;           // the server's clock, HH:mm:ss
-};
-struct Monitor {
-    std::vector<MonitorPerson> signedIn;
-    std::vector<MonitorEnd> recent; // the latest first
-};
-
 class ServerCourse : public Course {
 public:
     static constexpr quint16 kDefaultPort = 8443;
@@ -103,8 +84,7 @@ public:
     std::optional<std::string> document(std::string_view relativePath) override;
     deployment::Reading deploymentTexts() override;
 
-    // The live view (the administrator signed in).
-    Monitor monitor();
+    std::optional<Monitor> monitor() override;
 
     // The scheme and host of documentUrl's addresses, and the document path (code page, '\'
     // separators) of such an address, or nullopt for any other.

@@ -24,6 +24,7 @@
 #include "store/store.h"
 #include "store/textfile.h"
 #include "testing/encipher_form.h"
+#include "ui/announce.h"
 #include "ui/answer_button.h"
 #include "ui/components.h"
 #include "ui/design.h"
@@ -339,6 +340,16 @@ void TForm1::buildTestScreen() {
                 [this, k] { guarded([this, k] { RadioButtonDblClick(k); }); });
     }
     questionArea_->setDesign(Memo1, panel5, buttons, answerLetters_);
+    LabelLink =
+        makeLabel(p, "LabelLink", QStringLiteral("Нет связи с сервером, ответ будет отправлен повторно…"),
+                  {40, 706}, look::font(look::kSansSerif, 14, true), look::kWarn);
+    LabelLink->setVisible(false);
+}
+
+void TForm1::connectionLost(bool lost) {
+    LabelLink->setVisible(lost);
+    if (lost)
+        announce(this, LabelLink->text());
 }
 
 void TForm1::buildProgress() {
@@ -480,6 +491,7 @@ void TForm1::bindCommand(QAction* a, const char* name) {
         {"nred", &TForm1::nredClick},   {"NaFormuAvtorizazii", &TForm1::NaFormuAvtorizaziiClick},
         {"N26", &TForm1::N26Click},     {"N15", &TForm1::N15Click},
         {"Ne", &TForm1::NeClick},       {"NEditor", &TForm1::NEditorClick},
+        {"NMon", &TForm1::NMonClick},
     };
     auto handler = handlers.at(name);
     commands_[a] = [this, handler] { (this->*handler)(); };

@@ -47,6 +47,9 @@ public:
 
     // The course every window reaches, whether the course folder or the lab server.
     course::Course& course() const { return course_; }
+    // While an answer waits for the lab server's connection to come back, the test screen says so
+    // beneath the question; the notice goes when the answer has gone through.
+    void connectionLost(bool lost);
 
     // Windows that the main window's commands show; set by start-up once all windows exist.
     void setWindows(TForm2* form2, TOKRightDlg* about, TOKRightDlg1* reportDialog, TForm5* authors);
@@ -109,6 +112,7 @@ public:
     void NSvodClick(); // the class overview (reports/class_overview_form.cpp)
     void NStatClick(); // the test statistics (reports/statistics_form.cpp)
     void NOptClick();  // the options of the tests (testing/options_form.cpp)
+    void NMonClick();  // the live view of a lab server (reports/class_monitor_form.cpp)
     // The test editor (testing/editor_form.cpp).
     void NEditorClick();
     void N26Click();
@@ -174,6 +178,7 @@ private:
     QComboBox* ComboBox1 = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* LabelCounter = nullptr; // "n из N" on the test screen
+    QLabel* LabelLink = nullptr;    // the lost connection's notice on the test screen
     QLabel* LabelRight = nullptr;   // the right answers of the run just finished, on the progress screen
     std::array<QLabel*, 12> gradeLabels_{};
     std::array<QLabel*, 5> answerLetters_{}; // "A" ... "E" in front of the answers
