@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <sys/stat.h>
 
 #include "store/atomicfile.h"
 #include "store/codepage.h"
@@ -270,17 +271,27 @@ reports::ClassTable FilesCourse::classTable() {
     return reports::readClassTable();
 }
 
-reports::Statistics FilesCourse::statistics() {
+reports::Statistics FilesCourse::statistics(const Progress& progress) {
     reports::Statistics s;
     reports::addClassStatistics(s, reports::readClassTable());
-    if (const std::optional<std::string> journal = reports::readJournalContent(loaded().journal))
-        reports::addJournalStatistics(s, *journal);
+    reports::addJournalFile(s, loaded().journal, progress);
     return s;
 }
 
 reports::ItemAnalysis FilesCourse::itemAnalysis() {
     const std::optional<std::string> log = reports::readAnswerLog();
-    return log ? reports::analyseItems(*log) : reports::ItemAnalysis{};
+    return log ? reports::analyseItems(*log, reports::courseQuestionCount) : reports::ItemAnalysis{};
+}
+
+std::uint64_t FilesCourse::localReadSize() {
+    // The size of a course file, 0 when it cannot be looked at or is no file.
+    const auto size = [](std::string_view name) -> std::uint64_t {
+        struct stat st;
+        if (::stat(fsys::resolve(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return 0;
+        return static_cast<std::uint64_t>(st.st_size);
+    };
+    return size(loaded().journal) + size(testing::kAnswerLog);
 }
 
 testing::Options FilesCourse::options() {
@@ -305,12 +316,34 @@ Installed FilesCourse::installTest(int n, std::string_view sourceBytes) {
             message += "\nстрока " + std::to_string(r.line) + ": " + r.text;
         throw Error(message);
     }
+    Installed out = installTestFile(n, au::testFileContent(parsed.items));
+    out.questions = static_cast<int>(parsed.items.size());
+    return out;
+}
+
+std::vector<testing::authoring::Item> FilesCourse::testItems(int n) {
+    return testing::authoring::itemsOf(testing::testFileName("test" + std::to_string(n)));
+}
+
+TestFile FilesCourse::testFile(int n) {
+    const std::string path = testing::authoring::installPath(fsys::currentDirectory(), n);
+    return {fsys::displayName(path), fsys::exists(path)};
+}
+
+Installed FilesCourse::installTestFile(int n, std::string_view content) {
+    namespace au = testing::authoring;
+    if (n < 1 || n > 10)
+        throw Error("Номер теста " + std::to_string(n) + " должен быть от 1 до 10.");
     const std::string path = au::installPath(fsys::currentDirectory(), n);
     Installed out;
-    out.questions = static_cast<int>(parsed.items.size());
-    out.backup = au::install(path, au::testFileContent(parsed.items), fsys::currentDirectory());
+    out.backup = au::install(path, content, fsys::currentDirectory());
     out.path = fsys::displayName(path);
     return out;
+}
+
+std::vector<std::string> FilesCourse::installFigures(const std::vector<testing::authoring::Figure>& figures,
+                                                     std::string_view sourceFolder) {
+    return testing::authoring::installFigures(figures, sourceFolder, fsys::currentDirectory());
 }
 
 QUrl FilesCourse::documentUrl(std::string_view relativePath) {

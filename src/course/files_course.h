@@ -37,12 +37,18 @@ public:
 
     std::vector<std::string> journalLines() override;
     reports::ClassTable classTable() override;
-    reports::Statistics statistics() override;
+    reports::Statistics statistics(const Progress& progress = {}) override;
     reports::ItemAnalysis itemAnalysis() override;
+    std::uint64_t localReadSize() override;
 
     testing::Options options() override;
     void writeOptions(const testing::Options& options) override;
     Installed installTest(int n, std::string_view sourceBytes) override;
+    std::vector<testing::authoring::Item> testItems(int n) override;
+    TestFile testFile(int n) override;
+    Installed installTestFile(int n, std::string_view content) override;
+    std::vector<std::string> installFigures(const std::vector<testing::authoring::Figure>& figures,
+                                            std::string_view sourceFolder) override;
 
     QUrl documentUrl(std::string_view relativePath) override;
     std::optional<std::string> document(std::string_view relativePath) override;
