@@ -2,8 +2,8 @@
 #include <QProcess>
 #include <QWebEngineView>
 
+#include "course/course.h"
 #include "docs/launcher.h"
-#include "store/fsys.h"
 #include "ui/tform1.h"
 
 namespace ortavia::ui {
@@ -23,10 +23,7 @@ void TForm1::opendoc(const std::string& relativePath) {
 }
 
 void TForm1::navigate(const std::string& relativePath) {
-    // The current directory followed directly by the relative path, then found on the file system
-    // with file names matched without regard to case.
-    const std::string formed = fsys::currentDirectory() + relativePath;
-    requestedUrl_ = QUrl::fromLocalFile(QString::fromStdString(fsys::resolve(formed)));
+    requestedUrl_ = course_.documentUrl(relativePath);
     WebBrowser1->setUrl(requestedUrl_);
 }
 
