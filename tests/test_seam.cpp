@@ -118,6 +118,17 @@ private slots:
             QCOMPARE(run.control<QLabel>("LabelRight")->text(), QStringLiteral("Правильных ответов: 2 из 2"));
             QVERIFY(run.enabled("test2"));
 
+            // A slide show is handed the presentation where the course keeps it.
+            QStringList shown;
+            const auto saved = ui::TForm1::launcher;
+            ui::TForm1::launcher = [&shown](const QString&, const QStringList& args) { shown = args; };
+            run.trigger("N24");
+            ui::TForm1::launcher = saved;
+            QCOMPARE(shown,
+                     QStringList(
+                         {QStringLiteral("--show"),
+                          QUrl(QStringLiteral("https://course.example/\\Data\\Prezent\\2.pps")).toString()}));
+
             ui::dialogs::answerNextBox(ui::Answer::Ok);
             run.main()->close();
             QVERIFY(course.signedOut);

@@ -28,13 +28,15 @@ void TForm1::navigate(const std::string& relativePath) {
 }
 
 void TForm1::launch(const std::string& commandLine) {
-    const std::optional<docs::SlideShow> show = docs::slideShowFor(commandLine);
-    if (!show)
+    const std::optional<std::string> file = docs::slideShowFile(commandLine);
+    if (!file)
         return;
+    // The presentation is a document of the course, found where the course keeps it.
+    const docs::SlideShow show = docs::slideShowOf(course_.documentUrl("\\" + *file));
     QStringList args;
-    for (const std::string& a : show->args)
+    for (const std::string& a : show.args)
         args << QString::fromStdString(a);
-    launcher(QString::fromStdString(show->program), args);
+    launcher(QString::fromStdString(show.program), args);
 }
 
 } // namespace ortavia::ui
