@@ -36,6 +36,11 @@ struct SignInResult {
     Role role = Role::None; // None: refused
     std::string refusal;    // UTF-8, when refused
     Grades grades{};        // the grade array after the sign-in
+    // A student's grades of tests 1 ... loaded were read from the record (10 when signed in). A
+    // stored grade that is no number stops the reading there: nobody is signed in, problem (UTF-8)
+    // tells it, and the grades read before it stay in the grade array.
+    int loaded = 0;
+    std::string problem;
 };
 
 // The end of a run as the student is told it.
@@ -49,6 +54,9 @@ struct Step {
     std::optional<testing::ShownQuestion> next; // the question to show, or
     std::optional<RunEnd> end;                  // the run is over and written
     std::string answerLogProblem;               // UTF-8: the answer log could not be written
+    // UTF-8: the run is over and journalled, but the record could not be written (the grade stays in
+    // the grade array and is saved at sign-out).
+    std::string recordProblem;
 };
 
 // What installing a test from a question source gives.
@@ -106,6 +114,9 @@ public:
     virtual testing::ShownQuestion startRun(std::string_view testName) = 0;
     virtual Step answer(int questionNumber, int place) = 0;
     virtual void abandonRun() = 0;
+    // The options file's problem at the last start of a run (UTF-8), or empty: the run then goes on
+    // with the options off.
+    virtual std::string optionsProblem() const = 0;
 
     // Journal, answer log and the teacher's tables.
     virtual std::vector<std::string> journalLines() = 0; // throws as reading a missing file does

@@ -120,11 +120,16 @@ const accounts::Settings& FilesCourse::loaded() {
 }
 
 accounts::Settings FilesCourse::settings() {
+    // The first reading is the session's, also when it fails: then the session has no administrator
+    // login and names no journal, as a program whose settings file is missing at its start.
+    const bool first = !settings_;
+    if (first)
+        settings_.emplace();
     if (!fsys::exists(accounts::kSettingsFile))
         throw Error("File not found");
     const std::vector<std::string> lines = textfile::readLines(accounts::kSettingsFile);
     const accounts::Settings s = accounts::parseSettings(lines.empty() ? std::string() : lines.front());
-    if (!settings_)
+    if (first)
         settings_ = s;
     return s;
 }
@@ -167,11 +172,19 @@ SignInResult FilesCourse::signIn(std::string_view name, std::string_view passwor
         result.refusal = kRefused;
         return result;
     }
-    Grades grades = grades_;
-    for (int n = 1; n <= 10; ++n)
-        grades[static_cast<std::size_t>(n - 1)] =
-            static_cast<std::uint8_t>(strToInt(stored("test" + std::to_string(n))) & 0xFF);
-    grades_ = grades;
+    // Grade by grade: a stored grade that is no number stops the sign-in, the grades before it read.
+    for (int n = 1; n <= 10; ++n) {
+        try {
+            grades_[static_cast<std::size_t>(n - 1)] =
+                static_cast<std::uint8_t>(strToInt(stored("test" + std::to_string(n))) & 0xFF);
+        } catch (const Error& e) {
+            result.problem = e.what();
+            result.loaded = n - 1;
+            result.grades = grades_;
+            return result;
+        }
+    }
+    result.loaded = 10;
     name_ = name;
     role_ = result.role = Role::Student;
     result.grades = grades_;
@@ -215,9 +228,10 @@ Grades FilesCourse::pickUser(std::string_view name) {
 }
 
 void FilesCourse::signOut() {
-    run_.reset();
+    // A save that fails keeps the session (and its run) for another try.
     if (role_ != Role::None)
         accounts::saveGrades(name_, grades_);
+    run_.reset();
     role_ = Role::None;
 }
 
@@ -252,7 +266,16 @@ Step FilesCourse::answer(int questionNumber, int place) {
         }
         break;
     case testing::Run::Taken::Last:
-        run_->finish(loaded().journal, grades_, writesRecord_);
+        // The end is told even when the record cannot be written: the grade is journalled and in
+        // the grade array.
+        run_->finish(loaded().journal, grades_, false);
+        if (writesRecord_) {
+            try {
+                accounts::saveGrades(name_, grades_);
+            } catch (const Error& e) {
+                step.recordProblem = e.what();
+            }
+        }
         break;
     }
     step.end = RunEnd{run_->grade(), run_->right(), run_->count()};

@@ -34,6 +34,7 @@ public:
     testing::ShownQuestion startRun(std::string_view testName) override;
     Step answer(int questionNumber, int place) override;
     void abandonRun() override;
+    std::string optionsProblem() const override { return optionsProblem_; }
 
     std::vector<std::string> journalLines() override;
     reports::ClassTable classTable() override;
@@ -62,9 +63,6 @@ public:
     const std::string& signedInName() const { return name_; }
     const testing::Run* run() const { return run_.get(); }
     const std::string& journalName() { return loaded().journal; } // the session's journal file
-    // The options file's problem at the last start of a run (UTF-8), or empty: the run then goes
-    // on with the options off, as the test screen does.
-    const std::string& optionsProblem() const { return optionsProblem_; }
 
 private:
     const accounts::Settings& loaded(); // the settings of the session, read once

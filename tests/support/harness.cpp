@@ -79,6 +79,12 @@ Running::Running(bool closeTitle) {
     }
 }
 
+Running::Running(std::unique_ptr<course::Course> course) : program(std::move(course)) {
+    ui::dialogs::resetTestState();
+    QTimer::singleShot(0, program.form3.get(), &QWidget::close);
+    program.showTitle();
+}
+
 Running::~Running() {
     ui::dialogs::resetTestState();
 }

@@ -49,6 +49,7 @@ private:
 class Running {
 public:
     explicit Running(bool closeTitle = true);
+    explicit Running(std::unique_ptr<course::Course> course); // the program on the course given
     ~Running();
     ui::Program program;
     ui::TForm1* main() const { return program.form1.get(); }
