@@ -80,13 +80,15 @@ Program::Program(std::unique_ptr<course::Course> given) : course(std::move(given
     look::installFontSubstitutes();
     look::installFocusRing();
     QApplication::setQuitOnLastWindowClosed(false);
+    // The texts of the title screen and the information windows, read once.
+    const deployment::Reading deployed = course->deploymentTexts();
     form1 = std::make_unique<TForm1>(*course);
     form2 = std::make_unique<TForm2>(form1.get());
-    form3 = std::make_unique<TForm3>(form1.get());
-    okRightDlg = std::make_unique<TOKRightDlg>();
+    form3 = std::make_unique<TForm3>(form1.get(), deployed.texts);
+    okRightDlg = std::make_unique<TOKRightDlg>(deployed.texts);
     form4 = std::make_unique<TForm4>();
     okRightDlg1 = std::make_unique<TOKRightDlg1>(form1.get(), form4.get());
-    form5 = std::make_unique<TForm5>();
+    form5 = std::make_unique<TForm5>(deployed.texts);
     form1->setWindows(form2.get(), okRightDlg.get(), okRightDlg1.get(), form5.get());
     form1->setVisible(false);
     // The viewer's pages of a lab server come through the course object.
@@ -96,7 +98,7 @@ Program::Program(std::unique_ptr<course::Course> given) : course(std::move(given
         server->onConnectionLost = [window = form1.get()](bool lost) { window->connectionLost(lost); };
     // A deployment text file with a fault: the windows show what was sound in it and the
     // placeholders for the rest; the deployer reads what was skipped on the terminal.
-    for (const std::string& problem : deployment::read().problems)
+    for (const std::string& problem : deployed.problems)
         qWarning("%s", problem.c_str());
 }
 

@@ -12,6 +12,7 @@
 #include <QUrl>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,7 @@
 #include "reports/class_table.h"
 #include "reports/item_analysis.h"
 #include "reports/journal_stats.h"
+#include "testing/authoring.h"
 #include "testing/options.h"
 #include "testing/run.h"
 
@@ -35,6 +37,11 @@ struct SignInResult {
     Role role = Role::None; // None: refused
     std::string refusal;    // UTF-8, when refused
     Grades grades{};        // the grade array after the sign-in
+    // A student's grades of tests 1 ... loaded were read from the record (10 when signed in). A
+    // stored grade that is no number stops the reading there: nobody is signed in, problem (UTF-8)
+    // tells it, and the grades read before it stay in the grade array.
+    int loaded = 0;
+    std::string problem;
 };
 
 // The end of a run as the student is told it.
@@ -48,6 +55,9 @@ struct Step {
     std::optional<testing::ShownQuestion> next; // the question to show, or
     std::optional<RunEnd> end;                  // the run is over and written
     std::string answerLogProblem;               // UTF-8: the answer log could not be written
+    // UTF-8: the run is over and journalled, but the record could not be written (the grade stays in
+    // the grade array and is saved at sign-out).
+    std::string recordProblem;
 };
 
 // What installing a test from a question source gives.
@@ -56,6 +66,15 @@ struct Installed {
     std::string path;   // UTF-8, as shown
     std::string backup; // UTF-8, or empty
 };
+
+// How the course names the file of a test in messages, and whether the test is installed.
+struct TestFile {
+    std::string shown; // UTF-8
+    bool installed = false;
+};
+
+// The bytes of a long reading done and in all after each piece; false stops the reading.
+using Progress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
 // Who is signed in to the server now and the runs that have ended, for the teacher's live view.
 struct MonitorPerson {
@@ -115,17 +134,38 @@ public:
     virtual testing::ShownQuestion startRun(std::string_view testName) = 0;
     virtual Step answer(int questionNumber, int place) = 0;
     virtual void abandonRun() = 0;
+    // The options file's problem at the last start of a run (UTF-8), or empty: the run then goes on
+    // with the options off.
+    virtual std::string optionsProblem() const = 0;
 
     // Journal, answer log and the teacher's tables.
     virtual std::vector<std::string> journalLines() = 0; // throws as reading a missing file does
     virtual reports::ClassTable classTable() = 0;
-    virtual reports::Statistics statistics() = 0;
+    // With progress, the journal is told piece by piece; stopped, the statistics hold part of it.
+    virtual reports::Statistics statistics(const Progress& progress = {}) = 0;
     virtual reports::ItemAnalysis itemAnalysis() = 0;
+    // The bytes statistics() and itemAnalysis() read from this computer's files. A large reading is
+    // done by a worker thread, which then calls those two (and only those); with 0 they are called
+    // on the main thread.
+    virtual std::uint64_t localReadSize() = 0;
 
     virtual testing::Options options() = 0;
     virtual void writeOptions(const testing::Options& options) = 0;
     // Test n (1 ... 12) from a question source (UTF-8, UTF-16 or code page text in any format).
     virtual Installed installTest(int n, std::string_view sourceBytes) = 0;
+    // The administrator's test tools (the encipher tool, the test editor); refused to a student.
+    // The questions of installed test n (1 ... 10) with their right answers, for editing.
+    virtual std::vector<testing::authoring::Item> testItems(int n) = 0;
+    virtual TestFile testFile(int n) = 0;
+    // Test n (1 ... 10) from the content of a test file made on this computer, the previous file
+    // kept beside it (Installed::questions is left 0: the caller knows them).
+    virtual Installed installTestFile(int n, std::string_view content) = 0;
+    // The figures a test's questions name into the course's figure folder, before the test itself:
+    // each name is checked first (a plain file name; without bytes, in the course already), then
+    // those with bytes are written. sourceFolder (UTF-8) only names where they were looked for.
+    // Gives the names written.
+    virtual std::vector<std::string> installFigures(const std::vector<testing::authoring::Figure>& figures,
+                                                    std::string_view sourceFolder) = 0;
 
     // Documents under data\ (a path beginning with '\', as the menu gives it) and the texts of the
     // title screen.

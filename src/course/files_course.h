@@ -34,15 +34,22 @@ public:
     testing::ShownQuestion startRun(std::string_view testName) override;
     Step answer(int questionNumber, int place) override;
     void abandonRun() override;
+    std::string optionsProblem() const override { return optionsProblem_; }
 
     std::vector<std::string> journalLines() override;
     reports::ClassTable classTable() override;
-    reports::Statistics statistics() override;
+    reports::Statistics statistics(const Progress& progress = {}) override;
     reports::ItemAnalysis itemAnalysis() override;
+    std::uint64_t localReadSize() override;
 
     testing::Options options() override;
     void writeOptions(const testing::Options& options) override;
     Installed installTest(int n, std::string_view sourceBytes) override;
+    std::vector<testing::authoring::Item> testItems(int n) override;
+    TestFile testFile(int n) override;
+    Installed installTestFile(int n, std::string_view content) override;
+    std::vector<std::string> installFigures(const std::vector<testing::authoring::Figure>& figures,
+                                            std::string_view sourceFolder) override;
 
     QUrl documentUrl(std::string_view relativePath) override;
     std::optional<std::string> document(std::string_view relativePath) override;
@@ -57,9 +64,6 @@ public:
     const std::string& signedInName() const { return name_; }
     const testing::Run* run() const { return run_.get(); }
     const std::string& journalName() { return loaded().journal; } // the session's journal file
-    // The options file's problem at the last start of a run (UTF-8), or empty: the run then goes
-    // on with the options off, as the test screen does.
-    const std::string& optionsProblem() const { return optionsProblem_; }
 
 private:
     const accounts::Settings& loaded(); // the settings of the session, read once

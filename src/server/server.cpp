@@ -270,6 +270,8 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
     files->settings();
     files->leaveRecordToCaller();
     const course::SignInResult result = files->signIn(*name, *password);
+    if (!result.problem.empty()) // a stored grade that is no number: the record's fault, not a refusal
+        throw Error(result.problem);
     if (result.role == course::Role::None) {
         failed(*name);
         return errorResponse(Status::Unauthorized, QString::fromStdString(result.refusal));
