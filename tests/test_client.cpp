@@ -5,6 +5,7 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QWebEnginePage>
@@ -12,10 +13,12 @@
 
 #include "course/files_course.h"
 #include "course/server_course.h"
+#include "reports/class_monitor_form.h"
 #include "store/codepage.h"
 #include "store/error.h"
 #include "support/harness.h"
 #include "support/lab_server.h"
+#include "support/modes.h"
 #include "testing/testing.h"
 #include "ui/document_scheme.h"
 
@@ -385,6 +388,93 @@ private slots:
             QVERIFY2(lastBoxText().contains(address), qPrintable(lastBoxText()));
         }
         QVERIFY(ui::connectToServer(server.address(), server.fingerprint()));
+    }
+
+    // The test screen keeps its question while the answer waits for the connection, and says so.
+    void testScreenWaitsForTheConnection() {
+        CourseFolder course(Contents::SettingsAndTests);
+        writeTest(QStringLiteral("test1"), std::vector<int>(12, 1));
+        QFile::remove(course.file(QStringLiteral("data/info/options.ini")));
+        LabServerProcess server(course.path());
+        Link link(server.port());
+        auto client = std::make_unique<course::ServerCourse>(
+            QStringLiteral("127.0.0.1"), static_cast<quint16>(link.port()), server.fingerprint());
+        client->retryPause = std::chrono::milliseconds(200);
+        CourseFolder empty(Contents::Nothing);
+        Running run(std::move(client));
+        run.registerUser(QStringLiteral("Жанар"), QStringLiteral("pw"));
+        run.signIn(QStringLiteral("Жанар"), QStringLiteral("pw"));
+        run.trigger("test1");
+        run.answer(1);
+        auto* notice = run.control<QLabel>("LabelLink");
+        QVERIFY(!notice->isVisibleTo(run.main()));
+        link.cut();
+        QString seen;
+        QTimer::singleShot(600, &link, [&] {
+            seen = QStringLiteral("%1 %2")
+                       .arg(notice->isVisibleTo(run.main()))
+                       .arg(run.control<QLabel>("LabelCounter")->text());
+            link.mode = Link::Mode::Open;
+        });
+        run.answer(1);
+        QCOMPARE(seen, QStringLiteral("1 2 из 12"));
+        QCOMPARE(notice->text(), QStringLiteral("Нет связи с сервером, ответ будет отправлен повторно…"));
+        QVERIFY(!notice->isVisibleTo(run.main()));
+        QCOMPARE(run.control<QLabel>("LabelCounter")->text(), QStringLiteral("3 из 12"));
+        QCOMPARE(course.lines(QStringLiteral("answers.log")).size(), 2);
+    }
+
+    // The teacher's live view: who is in, where, on which question, and the grade as a run ends;
+    // the course folder has none.
+    void classMonitor() {
+        {
+            CourseFolder folder;
+            Running run;
+            run.signInAdmin();
+            QVERIFY(!run.action("NMon")->isVisible());
+            run.trigger("NMon");
+            QVERIFY2(lastBoxText().contains(QStringLiteral("только с сервером")), qPrintable(lastBoxText()));
+            QVERIFY(!run.main()->findChild<ui::ClassMonitor*>());
+        }
+        const ModeCourse course(Mode::Server, [](const CourseFolder&) {
+            writeTest(QStringLiteral("test1"), std::vector<int>(12, 1));
+        });
+        course::ServerCourse student(QStringLiteral("127.0.0.1"),
+                                     static_cast<quint16>(course.server()->port()),
+                                     course.server()->fingerprint());
+        student.registerUser(testsupport::cp("Айгүл"), "pw");
+        student.signIn(testsupport::cp("Айгүл"), "pw");
+        student.startRun("test1");
+        student.answer(1, 1);
+        student.answer(2, 1);
+        const std::unique_ptr<Running> run = course.start();
+        run->trigger("NMon"); // nobody signed in: nothing
+        QVERIFY(!run->main()->findChild<ui::ClassMonitor*>());
+        run->signInAdmin();
+        QVERIFY(run->action("NMon")->isVisible());
+        run->trigger("NMon");
+        auto* monitor = run->main()->findChild<ui::ClassMonitor*>(QStringLiteral("ClassMonitor"));
+        QVERIFY(monitor && monitor->isVisible());
+        const auto* now = monitor->findChild<QTableWidget*>(QStringLiteral("GridMon"));
+        const auto row = [](const QTableWidget* grid, int r) {
+            QStringList cells;
+            for (int c = 0; c < grid->columnCount(); ++c)
+                cells << (grid->item(r, c) ? grid->item(r, c)->text() : QString());
+            return cells.join(QLatin1Char('|'));
+        };
+        QCOMPARE(now->rowCount(), 2);
+        QStringList rows{row(now, 0), row(now, 1)};
+        rows.sort();
+        QCOMPARE(rows, (QStringList{QStringLiteral("admin (администратор)|127.0.0.1|||"),
+                                    QStringLiteral("Айгүл|127.0.0.1|test1|вопрос 3 из 12|")}));
+        for (int q = 3; q <= 12; ++q)
+            student.answer(q, 1);
+        // The next refresh shows the end.
+        const auto* ended = monitor->findChild<QTableWidget*>(QStringLiteral("GridMonEnded"));
+        QTRY_COMPARE_WITH_TIMEOUT(ended->rowCount(), 1, 2 * ui::ClassMonitor::kRefreshMs);
+        QVERIFY2(row(ended, 0).endsWith(QStringLiteral("|Айгүл|test1|5")), qPrintable(row(ended, 0)));
+        QVERIFY(row(now, 0).contains(QStringLiteral("5 (test1)")) ||
+                row(now, 1).contains(QStringLiteral("5 (test1)")));
     }
 
     void addresses() {

@@ -63,6 +63,14 @@ void TForm1::SpeedButton3Click() {
             action(name)->setVisible(true);
         ComboBox1->setVisible(true);
         ComboBox1->setEnabled(true);
+        // A lab server gives its settings and its users to the administrator alone: read them now
+        // (the course folder gave them at the start, with the login the administrator has used).
+        if (adminLogin_.empty()) {
+            loadSettings();
+            loadUserList();
+        }
+        // The live view of the class exists only where there is a class to see: on a lab server.
+        action("NMon")->setVisible(course_.monitor().has_value());
     } else {
         for (const char* name : {"N0", "Ni", "nlab", "Nprak", "Nrk", "Nadm"})
             action(name)->setVisible(true);

@@ -55,6 +55,10 @@ std::optional<double> optionalNumber(const QJsonValue& v) {
     return v.isDouble() ? std::optional<double>(v.toDouble()) : std::nullopt;
 }
 
+QString base64(std::string_view bytes) {
+    return QString::fromLatin1(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toBase64());
+}
+
 long long whole(const QJsonValue& v) {
     return static_cast<long long>(v.toDouble());
 }
@@ -237,6 +241,7 @@ SignInResult ServerCourse::signIn(std::string_view name, std::string_view passwo
     takePerson(body);
     result.role = role_;
     result.grades = grades_;
+    result.loaded = role_ == Role::Student ? 10 : 0;
     return result;
 }
 
@@ -347,6 +352,7 @@ Step ServerCourse::answer(int questionNumber, int place) {
     const QJsonObject body = checked(r);
     Step step;
     step.answerLogProblem = utf8(body.value(QStringLiteral("answerLogProblem")));
+    step.recordProblem = utf8(body.value(QStringLiteral("recordProblem")));
     if (body.contains(QStringLiteral("next"))) {
         step.next = questionOf(body.value(QStringLiteral("next")).toObject());
         return step;
@@ -399,8 +405,10 @@ reports::ClassTable ServerCourse::classTable() {
     return table;
 }
 
-reports::Statistics ServerCourse::statistics() {
+reports::Statistics ServerCourse::statistics(const Progress& progress) {
     const QJsonObject body = get(QStringLiteral("/api/admin/statistics"));
+    if (progress) // read whole on the server
+        progress(1, 1);
     reports::Statistics s;
     s.students = body.value(QStringLiteral("students")).toInt();
     const QJsonArray tests = body.value(QStringLiteral("tests")).toArray();
@@ -469,14 +477,64 @@ void ServerCourse::writeOptions(const testing::Options& options) {
 }
 
 Installed ServerCourse::installTest(int n, std::string_view sourceBytes) {
-    const QByteArray source(sourceBytes.data(), static_cast<qsizetype>(sourceBytes.size()));
-    const QJsonObject body = post(QStringLiteral("/api/admin/install"),
-                                  {{"number", n}, {"source", QString::fromLatin1(source.toBase64())}});
+    const QJsonObject body =
+        post(QStringLiteral("/api/admin/install"), {{"number", n}, {"source", base64(sourceBytes)}});
     Installed out;
     out.questions = body.value(QStringLiteral("questions")).toInt();
     out.path = utf8(body.value(QStringLiteral("path")));
     out.backup = utf8(body.value(QStringLiteral("backup")));
     return out;
+}
+
+std::vector<testing::authoring::Item> ServerCourse::testItems(int n) {
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("number"), QString::number(n));
+    std::vector<testing::authoring::Item> items;
+    for (const QJsonValue v :
+         get(QStringLiteral("/api/admin/test/items"), query).value(QStringLiteral("items")).toArray()) {
+        const QJsonObject o = v.toObject();
+        testing::authoring::Item item;
+        item.text = bytes(o.value(QStringLiteral("text")));
+        for (const QJsonValue a : o.value(QStringLiteral("answers")).toArray())
+            item.answers.push_back(bytes(a));
+        item.right = o.value(QStringLiteral("right")).toInt();
+        item.line = o.value(QStringLiteral("line")).toInt();
+        items.push_back(std::move(item));
+    }
+    return items;
+}
+
+TestFile ServerCourse::testFile(int n) {
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("number"), QString::number(n));
+    const QJsonObject body = get(QStringLiteral("/api/admin/test/file"), query);
+    return {utf8(body.value(QStringLiteral("shown"))), body.value(QStringLiteral("installed")).toBool()};
+}
+
+Installed ServerCourse::installTestFile(int n, std::string_view content) {
+    const QJsonObject body =
+        post(QStringLiteral("/api/admin/test/install"), {{"number", n}, {"content", base64(content)}});
+    Installed out;
+    out.path = utf8(body.value(QStringLiteral("path")));
+    out.backup = utf8(body.value(QStringLiteral("backup")));
+    return out;
+}
+
+std::vector<std::string> ServerCourse::installFigures(const std::vector<testing::authoring::Figure>& figures,
+                                                      std::string_view sourceFolder) {
+    QJsonArray sent;
+    for (const testing::authoring::Figure& f : figures)
+        sent.append(
+            QJsonObject{{"name", QString::fromStdString(f.name)},
+                        {"bytes", f.bytes ? QJsonValue(base64(*f.bytes)) : QJsonValue(QJsonValue::Null)}});
+    std::vector<std::string> written;
+    for (const QJsonValue v :
+         post(QStringLiteral("/api/admin/test/figures"),
+              {{"figures", sent}, {"sourceFolder", QString::fromStdString(std::string(sourceFolder))}})
+             .value(QStringLiteral("written"))
+             .toArray())
+        written.push_back(utf8(v));
+    return written;
 }
 
 // --- Documents: the viewer asks the client for them by the addresses of its own scheme.

@@ -44,8 +44,6 @@ public:
     // how long an answer is sent again before it is given up (the server has ended the run by then).
     std::chrono::milliseconds timeout{15000}, retryPause{1000}, giveUpAfter{30 * 60 * 1000};
 
-    // The problem of the options file the server met when the last run started (UTF-8), or empty.
-    const std::string& optionsProblem() const { return optionsProblem_; }
     // The commands of topics the signed-in student may not open yet, lower case.
     const std::set<std::string>& locked() const { return locked_; }
 
@@ -70,15 +68,22 @@ public:
     testing::ShownQuestion startRun(std::string_view testName) override;
     Step answer(int questionNumber, int place) override;
     void abandonRun() override;
+    std::string optionsProblem() const override { return optionsProblem_; }
 
     std::vector<std::string> journalLines() override;
     reports::ClassTable classTable() override;
-    reports::Statistics statistics() override;
+    reports::Statistics statistics(const Progress& progress = {}) override;
     reports::ItemAnalysis itemAnalysis() override;
+    std::uint64_t localReadSize() override { return 0; } // read on the server
 
     testing::Options options() override;
     void writeOptions(const testing::Options& options) override;
     Installed installTest(int n, std::string_view sourceBytes) override;
+    std::vector<testing::authoring::Item> testItems(int n) override;
+    TestFile testFile(int n) override;
+    Installed installTestFile(int n, std::string_view content) override;
+    std::vector<std::string> installFigures(const std::vector<testing::authoring::Figure>& figures,
+                                            std::string_view sourceFolder) override;
 
     QUrl documentUrl(std::string_view relativePath) override;
     std::optional<std::string> document(std::string_view relativePath) override;

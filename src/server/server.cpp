@@ -680,6 +680,62 @@ void LabServer::addRoutes() {
                                  {"path", QString::fromStdString(out.path)},
                                  {"backup", QString::fromStdString(out.backup)}});
         }));
+    // The administrator's test tools: the questions of an installed test with their right answers
+    // (the test editor), how the course names a test file, a whole test file made on the
+    // administrator's computer, and the figures its questions name.
+    const auto testNumber = [](const QHttpServerRequest& r) {
+        return r.query().queryItemValue(QStringLiteral("number")).toInt();
+    };
+    http_.route("/api/admin/test/items", Method::Get,
+                withSession(true, [testNumber](Session& s, const QHttpServerRequest& r) {
+                    QJsonArray items;
+                    for (const testing::authoring::Item& item : s.course->testItems(testNumber(r))) {
+                        QJsonArray answers;
+                        for (const std::string& a : item.answers)
+                            answers.append(u(a));
+                        items.append(QJsonObject{{"text", u(item.text)},
+                                                 {"answers", answers},
+                                                 {"right", item.right},
+                                                 {"line", item.line}});
+                    }
+                    return jsonResponse({{"items", items}});
+                }));
+    http_.route("/api/admin/test/file", Method::Get,
+                withSession(true, [testNumber](Session& s, const QHttpServerRequest& r) {
+                    const course::TestFile file = s.course->testFile(testNumber(r));
+                    return jsonResponse(
+                        {{"shown", QString::fromStdString(file.shown)}, {"installed", file.installed}});
+                }));
+    http_.route("/api/admin/test/install", Method::Post,
+                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                    const QJsonObject body = bodyOf(r);
+                    const QByteArray content =
+                        QByteArray::fromBase64(body.value(QStringLiteral("content")).toString().toLatin1());
+                    const course::Installed out = s.course->installTestFile(
+                        body.value(QStringLiteral("number")).toInt(0), content.toStdString());
+                    return jsonResponse({{"path", QString::fromStdString(out.path)},
+                                         {"backup", QString::fromStdString(out.backup)}});
+                }));
+    http_.route("/api/admin/test/figures", Method::Post,
+                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                    const QJsonObject body = bodyOf(r);
+                    std::vector<testing::authoring::Figure> figures;
+                    for (const QJsonValue v : body.value(QStringLiteral("figures")).toArray()) {
+                        const QJsonObject f = v.toObject();
+                        testing::authoring::Figure figure{
+                            f.value(QStringLiteral("name")).toString().toStdString(), std::nullopt};
+                        if (f.value(QStringLiteral("bytes")).isString())
+                            figure.bytes =
+                                QByteArray::fromBase64(f.value(QStringLiteral("bytes")).toString().toLatin1())
+                                    .toStdString();
+                        figures.push_back(std::move(figure));
+                    }
+                    QJsonArray written;
+                    for (const std::string& name : s.course->installFigures(
+                             figures, body.value(QStringLiteral("sourceFolder")).toString().toStdString()))
+                        written.append(QString::fromStdString(name));
+                    return jsonResponse({{"written", written}});
+                }));
     http_.route(
         "/api/admin/monitor", Method::Get, withSession(true, [this](Session&, const QHttpServerRequest&) {
             QJsonArray people, recent;

@@ -21,6 +21,7 @@ public:
     ~ModeCourse();
     const CourseFolder& folder() const { return *served_; }
     Mode mode() const { return mode_; }
+    const LabServerProcess* server() const { return server_.get(); } // server mode only
     // The program on the course, the title screen closed.
     std::unique_ptr<Running> start() const;
     // Runs f with the course folder as the current directory.
