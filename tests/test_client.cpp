@@ -197,6 +197,23 @@ QStringList script(const Make& make) {
             .arg(i.backup.empty());
     });
     call("install bad", [&] { return QString::number(c().installTest(4, "нет вопросов\n").questions); });
+    call("test tools", [&] {
+        QString t;
+        for (const testing::authoring::Item& i : c().testItems(3))
+            t += u(i.text) + QString::number(i.right) + u(i.answers.back());
+        const course::TestFile file = c().testFile(5);
+        const course::Installed i =
+            c().installTestFile(5, testing::authoring::testFileContent(c().testItems(3)));
+        const std::vector<std::string> written =
+            c().installFigures({{"f.png", std::string("png")}}, "/elsewhere");
+        return t + QFileInfo(QString::fromStdString(file.shown)).fileName() +
+               QString::number(file.installed) + QFileInfo(QString::fromStdString(i.path)).fileName() +
+               QString::number(written.size());
+    });
+    // A figure already in the course, one nowhere, one that is no plain name.
+    for (const testing::authoring::Figure& figure : std::vector<testing::authoring::Figure>{
+             {"f.png", std::nullopt}, {"g.png", std::nullopt}, {"../f.png", std::string("x")}})
+        call("figure", [&] { return QString::number(c().installFigures({figure}, "/elsewhere").size()); });
     call("documents", [&] {
         const std::optional<std::string> page = c().document("\\data\\info\\lig-1.html");
         return QStringLiteral("%1 %2 %3")
@@ -223,8 +240,9 @@ QStringList script(const Make& make) {
 // What the script leaves in a course folder: the files, the clock's times taken out.
 QStringList traces(const CourseFolder& course) {
     QStringList out;
-    for (const char* file : {"users", "users.ini", "journal.txt", "answers.log", "data/info/tumb.db",
-                             "data/info/options.ini", "data/tests/test3.ini"})
+    for (const char* file :
+         {"users", "users.ini", "journal.txt", "answers.log", "data/info/tumb.db", "data/info/options.ini",
+          "data/tests/test3.ini", "data/tests/test5.ini", "data/tests/img/f.png"})
         out << QString::fromLatin1(file) + QStringLiteral(": ") +
                    course.lines(QString::fromLatin1(file))
                        .join(QLatin1Char('\n'))
@@ -307,11 +325,14 @@ private slots:
         LabServerProcess server(onServer.path());
         CourseFolder local(Contents::Everything);
         local.write(QStringLiteral("data/info/tumb.db"), kSettings);
-        const QStringList expected = script([] { return std::make_unique<course::FilesCourse>(); });
-        const QStringList got = script([&server] {
+        QStringList expected = script([] { return std::make_unique<course::FilesCourse>(); });
+        QStringList got = script([&server] {
             return std::make_unique<course::ServerCourse>(
                 QStringLiteral("127.0.0.1"), static_cast<quint16>(server.port()), server.fingerprint());
         });
+        // Messages name the course folder, which is another one on the server.
+        expected.replaceInStrings(local.path(), QStringLiteral("<course>"));
+        got.replaceInStrings(onServer.path(), QStringLiteral("<course>"));
         QCOMPARE(got.size(), expected.size());
         for (qsizetype i = 0; i < got.size(); ++i)
             QCOMPARE(got[i], expected[i]);
@@ -319,6 +340,25 @@ private slots:
         for (qsizetype i = 0; i < left.size(); ++i)
             QCOMPARE(leftOnServer[i], left[i]);
         QVERIFY(left[2].contains(QStringLiteral("test1 | 4"))); // the run was graded
+        // The administrator's calls refuse a student.
+        course::ServerCourse student(QStringLiteral("127.0.0.1"), static_cast<quint16>(server.port()),
+                                     server.fingerprint());
+        QCOMPARE(student.registerUser(testsupport::cp("Самат"), "pw"), std::nullopt);
+        QCOMPARE(student.signIn(testsupport::cp("Самат"), "pw").role, course::Role::Student);
+        const std::vector<std::function<void()>> administrators = {
+            [&] { student.testItems(1); },
+            [&] { student.testFile(1); },
+            [&] { student.installTestFile(1, "x"); },
+            [&] {
+                student.installFigures({{"f.png", std::string("x")}}, "/");
+            },
+            [&] { student.statistics(); },
+            [&] { student.monitor(); },
+            [&] { student.pickUser(testsupport::cp("Самат")); }};
+        for (const auto& call : administrators)
+            QVERIFY_THROWS_EXCEPTION(Error, call());
+        QCOMPARE(student.userList(), std::vector<std::string>{});
+        QCOMPARE(student.settings().login, std::string());
     }
 
     void answerOutlivesLostConnection() {
