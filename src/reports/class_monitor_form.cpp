@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <map>
 
 #include "store/error.h"
@@ -18,7 +19,7 @@ namespace ortavia::ui {
 namespace {
 
 QTableWidget* makeGrid(QWidget* parent, const char* name, const QString& accessible,
-                       const QStringList& header) {
+                       const QStringList& header, int nameColumn) {
     auto* grid = new QTableWidget(0, static_cast<int>(header.size()), parent);
     grid->setObjectName(QString::fromLatin1(name));
     grid->setAccessibleName(accessible);
@@ -26,7 +27,9 @@ QTableWidget* makeGrid(QWidget* parent, const char* name, const QString& accessi
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->verticalHeader()->setVisible(false);
-    grid->horizontalHeader()->setStretchLastSection(true);
+    // The name takes the room; the other columns are as wide as what they show.
+    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    grid->horizontalHeader()->setSectionResizeMode(nameColumn, QHeaderView::Stretch);
     grid->setTabKeyNavigation(false);
     return grid;
 }
@@ -35,7 +38,7 @@ QTableWidget* makeGrid(QWidget* parent, const char* name, const QString& accessi
 void fillRow(QTableWidget* grid, int row, const QStringList& cells) {
     for (int c = 0; c < cells.size(); ++c) {
         auto* item = new QTableWidgetItem(cells[c]);
-        item->setTextAlignment(c == 0 ? Qt::AlignLeft | Qt::AlignVCenter : Qt::AlignCenter);
+        item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         grid->setItem(row, c, item);
     }
 }
@@ -52,10 +55,12 @@ ClassMonitor::ClassMonitor(QWidget* mainWindow)
     setWindowTitle(QStringLiteral("Монитор класса"));
     GridMon = makeGrid(this, "GridMon", QStringLiteral("Кто сейчас в программе"),
                        {QStringLiteral("Пользователь"), QStringLiteral("Компьютер"), QStringLiteral("Тест"),
-                        QStringLiteral("Ход теста"), QStringLiteral("Последняя оценка")});
+                        QStringLiteral("Ход теста"), QStringLiteral("Последняя оценка")},
+                       0);
     GridMonEnded = makeGrid(this, "GridMonEnded", QStringLiteral("Завершённые тесты"),
                             {QStringLiteral("Время"), QStringLiteral("Пользователь"), QStringLiteral("Тест"),
-                             QStringLiteral("Оценка")});
+                             QStringLiteral("Оценка")},
+                            1);
     auto* now = new QLabel(QStringLiteral("Сейчас в программе:"), this);
     now->setBuddy(GridMon);
     auto* ended = new QLabel(QStringLiteral("Завершённые тесты (последние сверху):"), this);
@@ -105,7 +110,11 @@ void ClassMonitor::reload() {
     }
 }
 
-void ClassMonitor::fill(const course::Monitor& m) {
+void ClassMonitor::fill(course::Monitor m) {
+    // The class by name, whatever order the server keeps its sessions in.
+    std::stable_sort(m.signedIn.begin(), m.signedIn.end(), [](const auto& a, const auto& b) {
+        return QString::localeAwareCompare(toQ(a.name), toQ(b.name)) < 0;
+    });
     // The last end of each person, for the signed-in rows.
     std::map<std::string, const course::MonitorEnd*> last;
     for (const course::MonitorEnd& e : m.recent)

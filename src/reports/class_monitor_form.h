@@ -26,7 +26,7 @@ public:
     void reload(); // reads the server's view once; a failure is told in the window's line
 
 private:
-    void fill(const course::Monitor& m);
+    void fill(course::Monitor m);
 
     course::Course& course_;
     QTimer refresh_;
