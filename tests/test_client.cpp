@@ -361,6 +361,38 @@ private slots:
         QCOMPARE(student.settings().login, std::string());
     }
 
+    // A record that cannot be written at the end of a run: the end is told all the same, with the
+    // problem, on the course folder and on the server alike.
+    void recordProblemAtTheEnd() {
+        for (const bool onServer : {false, true}) {
+            CourseFolder course(Contents::SettingsAndTests);
+            writeTest(QStringLiteral("test1"), std::vector<int>(12, 1));
+            QFile::remove(course.file(QStringLiteral("data/info/options.ini")));
+            std::unique_ptr<LabServerProcess> server;
+            std::unique_ptr<course::Course> c = std::make_unique<course::FilesCourse>();
+            if (onServer) {
+                server = std::make_unique<LabServerProcess>(course.path());
+                c = std::make_unique<course::ServerCourse>(
+                    QStringLiteral("127.0.0.1"), static_cast<quint16>(server->port()), server->fingerprint());
+            }
+            c->registerUser(testsupport::cp("Жанар"), "pw");
+            c->signIn(testsupport::cp("Жанар"), "pw");
+            c->startRun("test1");
+            for (int q = 1; q <= 11; ++q)
+                c->answer(q, 1);
+            // The record file's place taken by a folder: no write of it can succeed.
+            QVERIFY(QFile::rename(course.file(QStringLiteral("users.ini")),
+                                  course.file(QStringLiteral("kept.ini"))));
+            QVERIFY(QDir().mkdir(course.file(QStringLiteral("users.ini"))));
+            const course::Step end = c->answer(12, 1);
+            QVERIFY(end.end);
+            QCOMPARE(end.end->grade, 5);
+            QVERIFY2(!end.recordProblem.empty(), onServer ? "server" : "files");
+            QCOMPARE(c->grades()[0], 5);
+            QCOMPARE(course.lines(QStringLiteral("journal.txt")).size(), 1);
+        }
+    }
+
     void answerOutlivesLostConnection() {
         CourseFolder course(Contents::SettingsAndTests);
         course.write(QStringLiteral("data/info/tumb.db"), kSettings);

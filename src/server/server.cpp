@@ -407,9 +407,13 @@ void LabServer::writeRecords() {
     for (const auto& p : batch) {
         if (!p->socket) // the client has gone meanwhile
             continue;
-        if (failure)
-            errorResponse(Status::InternalServerError, *failure).write(std::move(p->responder));
-        else
+        if (failure) {
+            // The run is over and journalled: its end is told with the record's problem, and the
+            // grade stays in the session's grade array, which the sign-out saves.
+            QJsonObject body = QJsonDocument::fromJson(p->response.data()).object();
+            body.insert(QStringLiteral("recordProblem"), *failure);
+            jsonResponse(body).write(std::move(p->responder));
+        } else
             p->response.write(std::move(p->responder));
     }
 }
