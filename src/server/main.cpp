@@ -293,7 +293,7 @@ int main(int argc, char** argv) {
     if (!QDir::setCurrent(folder))
         return fail(QStringLiteral("не удалось перейти в папку \"%1\".").arg(folder));
 
-    // The sessions of the last start come back here (their record in .server/sessions/).
+    // The sessions of the last start come back here (their records in .server/sessions.log).
     std::unique_ptr<ortavia::server::LabServer> server;
     try {
         server = std::make_unique<ortavia::server::LabServer>(timeouts);

@@ -203,7 +203,7 @@ LabServer::LabServer(Timeouts timeouts, QObject* parent) : QObject(parent), time
     sweeper_.start(1000);
 }
 
-void LabServer::save(Session& s) {
+QJsonObject LabServer::recordOf(Session& s) {
     QJsonArray locked;
     for (const std::string& command : s.locked)
         locked.append(QString::fromStdString(command));
@@ -220,12 +220,32 @@ void LabServer::save(Session& s) {
         {"locked", locked}};
     if (const testing::Run* run = s.course->run())
         record.insert(QStringLiteral("run"), run->saved());
+    return record;
+}
+
+void LabServer::save(Session& s, bool whole) {
     try {
-        files_.write(s.key, record);
+        if (whole) {
+            files_.write(s.key, recordOf(s));
+        } else {
+            QJsonObject change{{"lastSeen", wallOf(s.lastSeen)}, {"runLastSeen", wallOf(s.runLastSeen)}};
+            if (const testing::Run* run = s.course->run())
+                change.insert(QStringLiteral("run"), run->progress());
+            files_.progress(s.key, change);
+        }
         s.savedSeen = s.lastSeen;
+        if (files_.large())
+            rewriteSessions();
     } catch (const std::exception& e) {
-        std::cerr << "ortavia-server: сеанс не записан в .server/sessions: " << e.what() << std::endl;
+        std::cerr << "ortavia-server: " << e.what() << std::endl;
     }
+}
+
+void LabServer::rewriteSessions() {
+    std::vector<QJsonObject> records;
+    for (auto& [key, s] : sessions_)
+        records.push_back(recordOf(s));
+    files_.rewrite(records);
 }
 
 void LabServer::forget(const Session& s) {
@@ -262,28 +282,26 @@ void LabServer::restore() {
                 role == QLatin1String("administrator") ? course::Role::Administrator : course::Role::Student,
                 grades, testing::keptBytes(record.value(QStringLiteral("journal"))), std::move(run));
         } catch (const std::exception&) {
-            problems.push_back(QStringLiteral("сеанс в файле \"%1\" не прочитан и не восстановлен.")
-                                   .arg(QDir(QStringLiteral(".server/sessions"))
-                                            .absoluteFilePath(QString::fromStdString(key))));
+            problems.push_back(QStringLiteral("сеанс %1… из \"%2\" не восстановлен: его запись не прочитана.")
+                                   .arg(QString::fromStdString(key.substr(0, 8)),
+                                        QDir(QStringLiteral(".server/sessions.log")).absolutePath()));
             continue;
         }
         // Expired meanwhile: dropped as the sweep drops them (a run idle too long ends without a
         // grade, its answers kept in the answer log).
-        if (now - s.lastSeen > timeouts_.sessionIdle) {
-            forget(s);
+        if (now - s.lastSeen > timeouts_.sessionIdle)
             continue;
-        }
-        auto [it, added] = sessions_.emplace(key, std::move(s));
-        Session& kept = it->second;
+        Session& kept = sessions_.emplace(key, std::move(s)).first->second;
         const testing::Run* run = kept.course->run();
         if (run && !run->finished() && now - kept.runLastSeen > timeouts_.runIdle) {
             ended(kept, 0);
             kept.course->abandonRun();
-            save(kept);
         }
     }
     for (const QString& p : problems)
         std::cerr << "ortavia-server: " << p.toStdString() << std::endl;
+    // The log from here on: the sessions that live on, each by its record alone.
+    rewriteSessions();
 }
 
 LabServer::Session* LabServer::sessionOf(const QHttpServerRequest& request, bool administrator,
@@ -436,7 +454,7 @@ void LabServer::sweep() {
         } else {
             // The time of the last request, kept within a minute for a session that only reads.
             if (s.lastSeen - s.savedSeen > std::chrono::minutes(1))
-                save(s);
+                save(s, false);
             ++it;
         }
     }
@@ -467,7 +485,7 @@ QHttpServerResponse LabServer::answerStep(Session& s, const QHttpServerRequest& 
         return errorResponse(Status::BadRequest, QStringLiteral("Нет такого ответа."));
     s.runLastSeen = Clock::now();
     const course::Step step = s.course->answer(question, place);
-    save(s);
+    save(s, !step.next); // the end of the run changes the grades too
     QJsonObject out;
     if (!step.answerLogProblem.empty())
         out.insert(QStringLiteral("answerLogProblem"),

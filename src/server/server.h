@@ -3,7 +3,7 @@
 // JSON. Every student's and the administrator's session is a FilesCourse of its own, found by a
 // random token; the run of a test lives here, and grades, journal and answer log are written by the
 // same core code as on a single computer. Every session and its run are also written to the
-// server's own folder (.server/sessions/) at each change, before the reply, and read back at the
+// server's own folder (.server/sessions.log) at each change, before the reply, and read back at the
 // next start, so that a restart of the server loses no run under way.
 #include <QHttpServer>
 #include <QHttpServerResponder>
@@ -79,9 +79,11 @@ private:
     void unlockPassed(Session& s);
     void sweep();
     void ended(const Session& s, int grade);
-    // The session's record written (before the reply); a failure is told on the server's error
-    // output and the session goes on in memory.
-    void save(Session& s);
+    // The session's record written (before the reply): whole, or only the times and the progress
+    // of its run. A failure is told on the server's error output and the session goes on in memory.
+    void save(Session& s, bool whole = true);
+    QJsonObject recordOf(Session& s);
+    void rewriteSessions(); // the log of the sessions rewritten with their records alone
     void forget(const Session& s);
     void restore();
 

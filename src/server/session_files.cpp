@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,16 +14,11 @@
 namespace ortavia::server {
 namespace {
 
-const QString kFolder = QStringLiteral(".server/sessions");
+const char* const kFolder = ".server";
+const char* const kLog = ".server/sessions.log";
 
-bool isKey(const QString& name) {
-    if (name.size() != 64)
-        return false;
-    for (const QChar c : name)
-        if (!((c >= QLatin1Char('0') && c <= QLatin1Char('9')) ||
-              (c >= QLatin1Char('a') && c <= QLatin1Char('f'))))
-            return false;
-    return true;
+QString shown(const char* path) {
+    return QDir(QString::fromLatin1(path)).absolutePath();
 }
 
 } // namespace
@@ -32,57 +28,100 @@ std::string keyOf(const QByteArray& token) {
 }
 
 SessionFiles::SessionFiles() {
-    for (const QString& folder : {QStringLiteral(".server"), kFolder})
-        if (!QDir().mkpath(folder) || ::chmod(QFile::encodeName(folder).constData(), 0700) != 0)
-            throw Error(QStringLiteral("не удалось создать папку \"%1\" с правами 0700.")
-                            .arg(QDir(folder).absolutePath())
-                            .toStdString());
+    if (!QDir().mkpath(QString::fromLatin1(kFolder)) || ::chmod(kFolder, 0700) != 0)
+        throw Error(QStringLiteral("не удалось создать папку \"%1\" с правами 0700.")
+                        .arg(shown(kFolder))
+                        .toStdString());
+    open();
 }
 
-std::string SessionFiles::path(const std::string& key) const {
-    return kFolder.toStdString() + '/' + key;
+SessionFiles::~SessionFiles() {
+    if (fd_ >= 0)
+        ::close(fd_);
 }
 
-void SessionFiles::write(const std::string& key, const QJsonObject& record) {
-    const std::string file = path(key);
-    // Made 0600 before its first content; each replacement keeps the mode of the file it replaces.
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd >= 0)
-        ::close(fd);
-    const QByteArray content = QJsonDocument(record).toJson(QJsonDocument::Compact);
-    atomicfile::update(file, atomicfile::Missing::Create,
-                       [&](const std::string*) { return std::optional<std::string>(content.toStdString()); });
+void SessionFiles::open() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = ::open(kLog, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || ::fchmod(fd_, 0600) != 0)
+        throw Error(QStringLiteral("не удалось открыть файл \"%1\": %2.")
+                        .arg(shown(kLog), QString::fromStdString(atomicfile::reason(errno)))
+                        .toStdString());
+    size_ = st.st_size;
+}
+
+void SessionFiles::append(const QJsonObject& line) {
+    // One write of one whole line: a server killed meanwhile leaves the line whole or not at all.
+    const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+    if (!atomicfile::writeFully(fd_, bytes.constData(), static_cast<size_t>(bytes.size())))
+        throw Error(QStringLiteral("не удалось дописать файл \"%1\": %2.")
+                        .arg(shown(kLog), QString::fromStdString(atomicfile::reason(errno)))
+                        .toStdString());
+    size_ += bytes.size();
+}
+
+void SessionFiles::write(const std::string&, const QJsonObject& record) {
+    append(record);
+}
+
+void SessionFiles::progress(const std::string& key, const QJsonObject& change) {
+    QJsonObject line = change;
+    line.insert(QStringLiteral("token"), QString::fromStdString(key));
+    line.insert(QStringLiteral("progress"), true);
+    append(line);
 }
 
 void SessionFiles::remove(const std::string& key) {
-    const std::string file = path(key);
-    ::unlink(file.c_str());
-    ::unlink((file + ".lock").c_str());
+    append({{"token", QString::fromStdString(key)}, {"gone", true}});
 }
 
-std::vector<std::pair<std::string, QJsonObject>> SessionFiles::readAll(std::vector<QString>* problems) const {
-    std::vector<std::pair<std::string, QJsonObject>> records;
-    const QDir dir(kFolder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Name)) {
-        if (!isKey(name))
-            continue; // the lock files and temporary files beside the records
-        QFile file(dir.filePath(name));
-        if (file.size() == 0) { // made, and the server stopped before its first content
-            file.remove();
+std::map<std::string, QJsonObject> SessionFiles::readAll(std::vector<QString>* problems) const {
+    std::map<std::string, QJsonObject> records;
+    QFile file(QString::fromLatin1(kLog));
+    if (!file.open(QIODevice::ReadOnly))
+        return records;
+    int number = 0;
+    for (const QByteArray& text : file.readAll().split('\n')) {
+        ++number;
+        if (text.isEmpty())
+            continue;
+        const QJsonObject line = QJsonDocument::fromJson(text).object();
+        const std::string key = line.value(QStringLiteral("token")).toString().toStdString();
+        if (key.empty()) {
+            problems->push_back(QStringLiteral("файл \"%1\", строка %2 не прочитана: сеанс не восстановлен.")
+                                    .arg(shown(kLog))
+                                    .arg(number));
             continue;
         }
-        QJsonParseError error{};
-        const QJsonDocument document = file.open(QIODevice::ReadOnly)
-                                           ? QJsonDocument::fromJson(file.readAll(), &error)
-                                           : QJsonDocument();
-        if (!document.isObject()) {
-            problems->push_back(QStringLiteral("сеанс в файле \"%1\" не прочитан и не восстановлен.")
-                                    .arg(QFileInfo(file).absoluteFilePath()));
-            continue;
+        if (line.value(QStringLiteral("gone")).toBool()) {
+            records.erase(key);
+        } else if (!line.value(QStringLiteral("progress")).toBool()) {
+            records[key] = line;
+        } else if (auto it = records.find(key); it != records.end()) {
+            // The progress: fields of the record, and those of its run under "run".
+            QJsonObject& record = it->second;
+            QJsonObject run = record.value(QStringLiteral("run")).toObject();
+            const QJsonObject runChange = line.value(QStringLiteral("run")).toObject();
+            for (auto field = runChange.begin(); field != runChange.end(); ++field)
+                run.insert(field.key(), field.value());
+            for (auto field = line.begin(); field != line.end(); ++field)
+                if (field.key() != QLatin1String("run") && field.key() != QLatin1String("progress"))
+                    record.insert(field.key(), field.value());
+            record.insert(QStringLiteral("run"), run);
         }
-        records.emplace_back(name.toStdString(), document.object());
     }
     return records;
+}
+
+void SessionFiles::rewrite(const std::vector<QJsonObject>& records) {
+    QByteArray content;
+    for (const QJsonObject& r : records)
+        content += QJsonDocument(r).toJson(QJsonDocument::Compact) + '\n';
+    atomicfile::replaceOwn(kLog,
+                           std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
+    open();
 }
 
 } // namespace ortavia::server

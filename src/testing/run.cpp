@@ -132,8 +132,15 @@ int numberIn(const QJsonValue& v, int lowest, int highest) {
 
 } // namespace
 
+QJsonObject Run::progress() const {
+    QJsonArray answers;
+    for (std::size_t i = 0; i < chosen_.size(); ++i)
+        answers.append(QJsonArray{static_cast<int>(i) + 1, chosen_[i]});
+    return {{"answers", answers}, {"right", right_}, {"finished", finished_}};
+}
+
 QJsonObject Run::saved() const {
-    QJsonArray questions, answers;
+    QJsonArray questions;
     for (const Item& item : questions_) {
         QJsonArray texts, places;
         for (std::size_t k = 0; k < 5; ++k) {
@@ -146,11 +153,12 @@ QJsonObject Run::saved() const {
                                      {"right", keptText(item.right)},
                                      {"places", places}});
     }
-    for (std::size_t i = 0; i < chosen_.size(); ++i)
-        answers.append(QJsonArray{static_cast<int>(i) + 1, chosen_[i]});
-    return {{"test", keptText(test_)}, {"user", keptText(user_)}, {"shuffle", shuffle_},
-            {"questions", questions},  {"answers", answers},      {"right", right_},
-            {"finished", finished_}};
+    QJsonObject record = progress();
+    record.insert(QStringLiteral("test"), keptText(test_));
+    record.insert(QStringLiteral("user"), keptText(user_));
+    record.insert(QStringLiteral("shuffle"), shuffle_);
+    record.insert(QStringLiteral("questions"), questions);
+    return record;
 }
 
 std::unique_ptr<Run> Run::restored(const QJsonObject& record) {

@@ -67,6 +67,7 @@ public:
     // (texts, answers, right answers, the places shown), the answers taken with their question
     // numbers, the right count. restored() throws Error for a record it cannot use.
     QJsonObject saved() const;
+    QJsonObject progress() const; // the part of saved() that an answer changes
     static std::unique_ptr<Run> restored(const QJsonObject& record);
 
 private:
