@@ -460,6 +460,28 @@ private slots:
         QCOMPARE(linesOf("answers.log").size(), 12);
     }
 
+    void restartAfterRunTimeout() {
+        // A run idle past the run timeout while the server was down ends without a grade at the
+        // start; the session itself lives on, and the answers stay in the answer log.
+        const QStringList timeouts{QStringLiteral("--run-timeout"), QStringLiteral("1")};
+        auto server = std::make_unique<Server>(timeouts);
+        const int port = server->port();
+        Client c(*server);
+        c.post(QStringLiteral("/api/register"), {{"name", "Айгүл"}, {"password", "pw"}});
+        c.signIn(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+        c.post(QStringLiteral("/api/run/start"), {{"test", "test1"}});
+        for (int q = 1; q <= 2; ++q)
+            c.post(QStringLiteral("/api/run/answer"), {{"question", q}, {"place", rightOf(q)}});
+        server.reset();
+        QTest::qWait(1500);
+        server = std::make_unique<Server>(timeouts, port);
+        const Reply now = c.get(QStringLiteral("/api/run"));
+        QCOMPARE(now.status, 200);
+        QCOMPARE(now.body.value(QStringLiteral("active")).toBool(), false);
+        QVERIFY(journal().isEmpty());
+        QCOMPARE(linesOf("answers.log").size(), 2);
+    }
+
     void settingsFile() {
         // A bad or missing settings file: its name, the line and what is wrong, and no server.
         QTemporaryDir scratch;
