@@ -223,6 +223,7 @@ void checkServerPackage(const QString& deb, const QString& scratch) {
                             QStringLiteral("./usr/share/doc/ortavia-server/copyright"),
                             QStringLiteral("./usr/share/doc/ortavia-server/changelog.gz")}));
     const QString control = scratch + QStringLiteral("/control");
+    QVERIFY(QDir().mkpath(scratch));
     QCOMPARE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-e"), deb, control}).status, 0);
     QCOMPARE(text(control + QStringLiteral("/conffiles")), QStringLiteral("/etc/ortavia/server.conf\n"));
     const QString postinst = text(control + QStringLiteral("/postinst"));
