@@ -226,7 +226,7 @@ QJsonObject LabServer::recordOf(Session& s) {
 void LabServer::save(Session& s, bool whole) {
     try {
         if (whole) {
-            files_.write(s.key, recordOf(s));
+            files_.write(recordOf(s));
         } else {
             QJsonObject change{{"lastSeen", wallOf(s.lastSeen)}, {"runLastSeen", wallOf(s.runLastSeen)}};
             if (const testing::Run* run = s.course->run())

@@ -62,7 +62,7 @@ void SessionFiles::append(const QJsonObject& line) {
     size_ += bytes.size();
 }
 
-void SessionFiles::write(const std::string&, const QJsonObject& record) {
+void SessionFiles::write(const QJsonObject& record) {
     append(record);
 }
 

@@ -24,7 +24,7 @@ public:
     SessionFiles& operator=(const SessionFiles&) = delete;
 
     // One change appended. Throws Error when it cannot be written.
-    void write(const std::string& key, const QJsonObject& record);    // the whole record
+    void write(const QJsonObject& record);                            // the whole record
     void progress(const std::string& key, const QJsonObject& change); // fields of the record and its run
     void remove(const std::string& key);
     bool large() const { return size_ > kLarge; }
