@@ -512,6 +512,8 @@ private slots:
         missing.start(kServer, {QStringLiteral("--config"), file + QStringLiteral(".missing")});
         QVERIFY(missing.waitForFinished(30000));
         QCOMPARE(missing.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(missing.readAllStandardError())
+                    .contains(file + QStringLiteral(".missing\" не прочитан")));
 
         // The course folder from the file; the command line over the file (its listen address is
         // none of this computer's).

@@ -11,6 +11,7 @@
 #include <QSslConfiguration>
 #include <QSslKey>
 #include <QTcpServer>
+#include <cerrno>
 #include <cstdio>
 #include <iostream>
 #include <map>
@@ -19,6 +20,7 @@
 
 #include "course/course.h"
 #include "server/server.h"
+#include "store/atomicfile.h"
 
 namespace {
 
@@ -135,7 +137,10 @@ std::map<QString, QString> readConfig(const QString& path, QString* problem) {
     std::map<QString, QString> values;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        *problem = QStringLiteral("файл настройки \"%1\" не прочитан: %2.").arg(path, file.errorString());
+        *problem = QStringLiteral("файл настройки \"%1\" не прочитан: %2.")
+                       .arg(path, QFileInfo(path).isDir()
+                                      ? QStringLiteral("это папка, а не файл")
+                                      : QString::fromStdString(ortavia::atomicfile::reason(errno)));
         return values;
     }
     int number = 0;
