@@ -59,6 +59,11 @@ public:
     // The record written at the end of a run is left to the caller (the server writes the records
     // of runs that end together as one change of the record file).
     void leaveRecordToCaller() { writesRecord_ = false; }
+    // A session the server brings back after its restart: who signed in, the session's grade
+    // array and journal file, and the run under way (or none). The settings file is read as at a
+    // sign-in; the journal stays the one the session had.
+    void resume(std::string name, Role role, const Grades& grades, const std::string& journal,
+                std::unique_ptr<testing::Run> run);
 
     // The session's state, for the server's live view and its checks.
     const std::string& signedInName() const { return name_; }

@@ -1,12 +1,14 @@
 #include "server/server.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QHttpServerRequest>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMimeDatabase>
 #include <QRandomGenerator>
 #include <QUrlQuery>
+#include <iostream>
 
 #include "store/codepage.h"
 #include "store/error.h"
@@ -163,6 +165,16 @@ std::vector<std::string> governed(int k) {
     return commands;
 }
 
+// A steady-clock time as ms since the epoch, and back: the saved times of a session.
+qint64 wallOf(Clock::time_point t) {
+    return QDateTime::currentMSecsSinceEpoch() -
+           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+Clock::time_point steadyOf(qint64 wall) {
+    return Clock::now() - std::chrono::milliseconds(QDateTime::currentMSecsSinceEpoch() - wall);
+}
+
 QString clockText() {
     return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
 }
@@ -188,20 +200,121 @@ LabServer::LabServer(Timeouts timeouts, QObject* parent) : QObject(parent), time
     http_.setMissingHandler([](const QHttpServerRequest&, QHttpServerResponder&& responder) {
         errorResponse(Status::NotFound, QStringLiteral("Нет такого запроса.")).write(std::move(responder));
     });
+    restore();
     connect(&sweeper_, &QTimer::timeout, this, [this] { sweep(); });
     sweeper_.start(1000);
+}
+
+QJsonObject LabServer::recordOf(Session& s) {
+    QJsonArray locked;
+    for (const std::string& command : s.locked)
+        locked.append(QString::fromStdString(command));
+    QJsonObject record{
+        {"token", QString::fromStdString(s.key)},
+        {"name", testing::keptText(s.course->signedInName())},
+        {"role", s.course->role() == course::Role::Administrator ? "administrator" : "student"},
+        {"address", s.address},
+        {"signedIn", s.signedInAt},
+        {"lastSeen", wallOf(s.lastSeen)},
+        {"runLastSeen", wallOf(s.runLastSeen)},
+        {"grades", gradesJson(s.course->grades())},
+        {"journal", testing::keptText(s.course->journalName())},
+        {"locked", locked}};
+    if (const testing::Run* run = s.course->run())
+        record.insert(QStringLiteral("run"), run->saved());
+    return record;
+}
+
+void LabServer::save(Session& s, bool whole) {
+    try {
+        if (whole) {
+            files_.write(recordOf(s));
+        } else {
+            QJsonObject change{{"lastSeen", wallOf(s.lastSeen)}, {"runLastSeen", wallOf(s.runLastSeen)}};
+            if (const testing::Run* run = s.course->run())
+                change.insert(QStringLiteral("run"), run->progress());
+            files_.progress(s.key, change);
+        }
+        s.savedSeen = s.lastSeen;
+        if (files_.large())
+            rewriteSessions();
+    } catch (const std::exception& e) {
+        std::cerr << "ortavia-server: " << e.what() << std::endl;
+    }
+}
+
+void LabServer::rewriteSessions() {
+    std::vector<QJsonObject> records;
+    for (auto& [key, s] : sessions_)
+        records.push_back(recordOf(s));
+    files_.rewrite(records);
+}
+
+void LabServer::forget(const Session& s) {
+    files_.remove(s.key);
+}
+
+void LabServer::restore() {
+    std::vector<QString> problems;
+    const auto now = Clock::now();
+    for (auto& [key, record] : files_.readAll(&problems)) {
+        Session s;
+        s.key = key;
+        try {
+            course::Grades grades{};
+            const QJsonArray saved = record.value(QStringLiteral("grades")).toArray();
+            if (record.value(QStringLiteral("token")).toString().toStdString() != key || saved.size() != 12)
+                throw Error("bad session record");
+            for (qsizetype k = 0; k < 12; ++k)
+                grades[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(saved[k].toInt() & 0xFF);
+            const QString role = record.value(QStringLiteral("role")).toString();
+            std::unique_ptr<testing::Run> run;
+            if (record.contains(QStringLiteral("run")))
+                run = testing::Run::restored(record.value(QStringLiteral("run")).toObject());
+            s.address = record.value(QStringLiteral("address")).toString();
+            s.signedInAt = record.value(QStringLiteral("signedIn")).toInteger();
+            s.lastSeen = s.savedSeen = steadyOf(record.value(QStringLiteral("lastSeen")).toInteger());
+            s.runLastSeen = steadyOf(record.value(QStringLiteral("runLastSeen")).toInteger());
+            for (const QJsonValue command : record.value(QStringLiteral("locked")).toArray())
+                s.locked.insert(command.toString().toStdString());
+            s.course = std::make_unique<course::FilesCourse>();
+            s.course->leaveRecordToCaller();
+            s.course->resume(
+                testing::keptBytes(record.value(QStringLiteral("name"))),
+                role == QLatin1String("administrator") ? course::Role::Administrator : course::Role::Student,
+                grades, testing::keptBytes(record.value(QStringLiteral("journal"))), std::move(run));
+        } catch (const std::exception&) {
+            problems.push_back(QStringLiteral("сеанс %1… из \"%2\" не восстановлен: его запись не прочитана.")
+                                   .arg(QString::fromStdString(key.substr(0, 8)),
+                                        QDir(QStringLiteral(".server/sessions.log")).absolutePath()));
+            continue;
+        }
+        // Expired meanwhile: dropped as the sweep drops them (a run idle too long ends without a
+        // grade, its answers kept in the answer log).
+        if (now - s.lastSeen > timeouts_.sessionIdle)
+            continue;
+        Session& kept = sessions_.emplace(key, std::move(s)).first->second;
+        const testing::Run* run = kept.course->run();
+        if (run && !run->finished() && now - kept.runLastSeen > timeouts_.runIdle) {
+            ended(kept, 0);
+            kept.course->abandonRun();
+        }
+    }
+    for (const QString& p : problems)
+        std::cerr << "ortavia-server: " << p.toStdString() << std::endl;
+    // The log from here on: the sessions that live on, each by its record alone.
+    rewriteSessions();
 }
 
 LabServer::Session* LabServer::sessionOf(const QHttpServerRequest& request, bool administrator,
                                          QHttpServerResponse* refusal) {
     const QByteArray header = request.value(QByteArrayLiteral("Authorization"));
     const QByteArray prefix = QByteArrayLiteral("Bearer ");
-    const std::string token =
-        header.startsWith(prefix) ? header.mid(prefix.size()).toStdString() : std::string();
-    auto it = sessions_.find(token);
+    const QByteArray token = header.startsWith(prefix) ? header.mid(prefix.size()) : QByteArray();
+    auto it = sessions_.find(keyOf(token));
     const auto now = Clock::now();
     // An expired session is refused here and removed by the sweep, which ends its run.
-    if (token.empty() || it == sessions_.end() || now - it->second.lastSeen > timeouts_.sessionIdle) {
+    if (token.isEmpty() || it == sessions_.end() || now - it->second.lastSeen > timeouts_.sessionIdle) {
         *refusal = errorResponse(Status::Unauthorized, QStringLiteral("Сеанс закончился. Войдите снова."));
         return nullptr;
     }
@@ -282,9 +395,10 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
     const std::string token =
         QByteArray(reinterpret_cast<const char*>(words), sizeof words).toHex().toStdString();
     Session s;
-    s.token = token;
+    s.key = keyOf(QByteArray::fromStdString(token));
     s.course = std::move(files);
     s.address = request.remoteAddress().toString();
+    s.signedInAt = QDateTime::currentMSecsSinceEpoch();
     s.lastSeen = s.runLastSeen = Clock::now();
     // The stored grades lock the topics not yet passed (a student only).
     if (result.role == course::Role::Student)
@@ -295,7 +409,7 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
     QJsonObject out = personState(s);
     out.insert(QStringLiteral("token"), QString::fromStdString(token));
     out.insert(QStringLiteral("expiresIdle"), double(timeouts_.sessionIdle.count()));
-    sessions_.emplace(token, std::move(s));
+    save(sessions_.emplace(s.key, std::move(s)).first->second);
     return jsonResponse(out);
 }
 
@@ -334,12 +448,17 @@ void LabServer::sweep() {
         if (run && !run->finished() && now - s.runLastSeen > timeouts_.runIdle) {
             ended(s, 0);
             s.course->abandonRun();
+            save(s);
         }
         if (now - s.lastSeen > timeouts_.sessionIdle) {
             if (s.course->run() && !s.course->run()->finished())
                 ended(s, 0);
+            forget(s);
             it = sessions_.erase(it);
         } else {
+            // The time of the last request, kept within a minute for a session that only reads.
+            if (s.lastSeen - s.savedSeen > std::chrono::minutes(1))
+                save(s, false);
             ++it;
         }
     }
@@ -370,6 +489,7 @@ QHttpServerResponse LabServer::answerStep(Session& s, const QHttpServerRequest& 
         return errorResponse(Status::BadRequest, QStringLiteral("Нет такого ответа."));
     s.runLastSeen = Clock::now();
     const course::Step step = s.course->answer(question, place);
+    save(s, !step.next); // the end of the run changes the grades too
     QJsonObject out;
     if (!step.answerLogProblem.empty())
         out.insert(QStringLiteral("answerLogProblem"),
@@ -512,11 +632,12 @@ void LabServer::addRoutes() {
     http_.route("/api/signout", Method::Post,
                 withSession(false, [this](Session& s, const QHttpServerRequest&) {
                     // The save at close: the session's grade array, never anything the client sent.
-                    const std::string token = s.token;
+                    const std::string key = s.key;
                     if (s.course->run() && !s.course->run()->finished())
                         ended(s, 0);
                     s.course->signOut();
-                    sessions_.erase(token);
+                    forget(s);
+                    sessions_.erase(key);
                     return jsonResponse({});
                 }));
     http_.route("/api/run/start", Method::Post,
@@ -532,7 +653,14 @@ void LabServer::addRoutes() {
                     if (s.course->run() && !s.course->run()->finished())
                         ended(s, 0);
                     s.runLastSeen = Clock::now();
-                    QJsonObject out = questionJson(s.course->startRun(test));
+                    QJsonObject out;
+                    try {
+                        out = questionJson(s.course->startRun(test));
+                    } catch (...) {
+                        save(s); // the run before, if any, has ended
+                        throw;
+                    }
+                    save(s);
                     if (!s.course->optionsProblem().empty())
                         out.insert(QStringLiteral("optionsProblem"),
                                    QString::fromStdString(s.course->optionsProblem()) +
@@ -579,6 +707,7 @@ void LabServer::addRoutes() {
                     if (s.course->run() && !s.course->run()->finished())
                         ended(s, 0);
                     s.course->abandonRun();
+                    save(s);
                     return jsonResponse({});
                 }));
 
@@ -625,11 +754,13 @@ void LabServer::addRoutes() {
             return jsonResponse({{"name", u(*name)}, {"values", values}});
         }));
     http_.route("/api/admin/pick", Method::Post,
-                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                withSession(true, [this](Session& s, const QHttpServerRequest& r) {
                     const std::optional<std::string> name = text(bodyOf(r), "name");
                     if (!name)
                         return errorResponse(Status::BadRequest, kNotEncodable);
-                    return jsonResponse({{"grades", gradesJson(s.course->pickUser(*name))}});
+                    const course::Grades picked = s.course->pickUser(*name);
+                    save(s);
+                    return jsonResponse({{"grades", gradesJson(picked)}});
                 }));
     http_.route("/api/admin/delete", Method::Post,
                 withSession(true, [](Session& s, const QHttpServerRequest& r) {
