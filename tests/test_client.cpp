@@ -430,6 +430,39 @@ private slots:
         QCOMPARE(told.size(), 4);
     }
 
+    // The server stopped between two answers and started again a second later: the answer waits,
+    // the run goes on where it was, and no answer counts twice.
+    void serverRestartedDuringTest() {
+        CourseFolder course(Contents::SettingsAndTests);
+        writeTest(QStringLiteral("test1"), std::vector<int>(12, 1));
+        QFile::remove(course.file(QStringLiteral("data/info/options.ini")));
+        auto server = std::make_unique<LabServerProcess>(course.path());
+        const int port = server->port();
+        course::ServerCourse client(QStringLiteral("127.0.0.1"), static_cast<quint16>(port),
+                                    server->fingerprint());
+        client.retryPause = std::chrono::milliseconds(200);
+        QList<bool> told;
+        client.onConnectionLost = [&told](bool lost) { told << lost; };
+        client.registerUser(testsupport::cp("Жанар"), "pw");
+        client.signIn(testsupport::cp("Жанар"), "pw");
+        client.startRun("test1");
+        for (int q = 1; q <= 5; ++q)
+            client.answer(q, 1);
+        server.reset();
+        QTimer::singleShot(1000, [&] { server = std::make_unique<LabServerProcess>(course.path(), port); });
+        const course::Step step = client.answer(6, 1);
+        QVERIFY(step.next);
+        QCOMPARE(step.next->number, 7);
+        QCOMPARE(told, (QList<bool>{true, false}));
+        for (int q = 7; q <= 11; ++q)
+            client.answer(q, 1);
+        const course::Step end = client.answer(12, 2);
+        QVERIFY(end.end);
+        QCOMPARE(end.end->right, 11);
+        QCOMPARE(course.lines(QStringLiteral("answers.log")).size(), 12);
+        QCOMPARE(course.lines(QStringLiteral("journal.txt")).size(), 1);
+    }
+
     void wrongFingerprintOrNoServer() {
         CourseFolder course(Contents::SettingsAndTests);
         LabServerProcess server(course.path());
