@@ -367,8 +367,7 @@ private slots:
     void recordProblemAtTheEnd() {
         for (const bool onServer : {false, true}) {
             CourseFolder course(Contents::SettingsAndTests);
-            writeTest(QStringLiteral("test1"), std::vector<int>(12, 1));
-            QFile::remove(course.file(QStringLiteral("data/info/options.ini")));
+            plainTest1(course);
             std::unique_ptr<LabServerProcess> server;
             std::unique_ptr<course::Course> c = std::make_unique<course::FilesCourse>();
             if (onServer) {
@@ -466,8 +465,7 @@ private slots:
     // The test screen keeps its question while the answer waits for the connection, and says so.
     void testScreenWaitsForTheConnection() {
         CourseFolder course(Contents::SettingsAndTests);
-        writeTest(QStringLiteral("test1"), std::vector<int>(12, 1));
-        QFile::remove(course.file(QStringLiteral("data/info/options.ini")));
+        plainTest1(course);
         LabServerProcess server(course.path());
         Link link(server.port());
         auto client = std::make_unique<course::ServerCourse>(
@@ -509,9 +507,7 @@ private slots:
             QVERIFY2(lastBoxText().contains(QStringLiteral("только с сервером")), qPrintable(lastBoxText()));
             QVERIFY(!run.main()->findChild<ui::ClassMonitor*>());
         }
-        const ModeCourse course(Mode::Server, [](const CourseFolder&) {
-            writeTest(QStringLiteral("test1"), std::vector<int>(12, 1));
-        });
+        const ModeCourse course(Mode::Server, plainTest1);
         course::ServerCourse student(QStringLiteral("127.0.0.1"),
                                      static_cast<quint16>(course.server()->port()),
                                      course.server()->fingerprint());

@@ -28,13 +28,6 @@ void modes() {
     QTest::newRow("server") << Mode::Server;
 }
 
-// The course as both scenarios find it: test 1 of twelve questions whose first answer is right, the
-// options off.
-void prepare(const CourseFolder& course) {
-    writeTest(QStringLiteral("test1"), std::vector<int>(12, 1));
-    QFile::remove(course.file(QStringLiteral("data/info/options.ini")));
-}
-
 QString cell(const QAbstractItemView* grid, int row, int column) {
     return grid->model()->index(row, column).data().toString();
 }
@@ -64,7 +57,7 @@ private slots:
     void student_data() { modes(); }
     void student() {
         QFETCH(Mode, mode);
-        const ModeCourse course(mode, prepare);
+        const ModeCourse course(mode, plainTest1);
         const CourseFolder& folder = course.folder();
         const std::unique_ptr<Running> run = course.start();
         run->registerUser(QStringLiteral("Айгүл"), QStringLiteral("pw1"));
@@ -109,7 +102,7 @@ private slots:
     void administrator() {
         QFETCH(Mode, mode);
         const ModeCourse course(mode, [](const CourseFolder& folder) {
-            prepare(folder);
+            plainTest1(folder);
             storeRecord("Айгүл", {"5", "3", "0", "0", "0", "0", "0", "0", "0", "0", "0", "0"});
             writeUserList(folder, {"Айгүл"});
             folder.write(QStringLiteral("journal.txt"),

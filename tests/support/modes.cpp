@@ -4,6 +4,11 @@
 
 namespace ortavia::testsupport {
 
+void plainTest1(const CourseFolder& course) {
+    writeTest(QStringLiteral("test1"), std::vector<int>(12, 1));
+    QFile::remove(course.file(QStringLiteral("data/info/options.ini")));
+}
+
 ModeCourse::ModeCourse(Mode mode, const std::function<void(const CourseFolder&)>& prepare)
     : mode_(mode), served_(std::make_unique<CourseFolder>(Contents::Everything)) {
     if (prepare)

@@ -13,6 +13,10 @@ namespace ortavia::testsupport {
 
 enum class Mode { Files, Server };
 
+// Test 1 of the course folder (the current directory): twelve questions whose first answer is
+// right, asked in order with the options off.
+void plainTest1(const CourseFolder& course);
+
 class ModeCourse {
 public:
     // A copy of the sample course; prepare runs with it as the current directory (fixtures are
