@@ -482,8 +482,10 @@ private slots:
         link.cut();
         QString seen;
         QTimer::singleShot(600, &link, [&] {
+            // Seen, not merely visible: inside the window whatever the screen's scale.
+            const QRect where(notice->mapTo(run.main(), QPoint()), notice->size());
             seen = QStringLiteral("%1 %2")
-                       .arg(notice->isVisibleTo(run.main()))
+                       .arg(notice->isVisibleTo(run.main()) && run.main()->rect().contains(where))
                        .arg(run.control<QLabel>("LabelCounter")->text());
             link.mode = Link::Mode::Open;
         });

@@ -297,8 +297,14 @@ void TForm1::buildTestScreen() {
     questionArea_ = new QuestionArea(Panel3);
     questionArea_->setGeometry(0, 0, 920, 737);
     QWidget* p = questionArea_->content();
-    makeLabel(p, "Label39", QStringLiteral("Выделение ответа двойным нажатием клавиш мыши!!!"), {40, 16},
-              look::font(look::kSerif, 19, true), look::kWarn);
+    Label39 = makeLabel(p, "Label39", QStringLiteral("Выделение ответа двойным нажатием клавиш мыши!!!"),
+                        {40, 16}, look::font(look::kSerif, 19, true), look::kWarn);
+    // While an answer waits for the lab server, its notice takes the hint's place at the top of the
+    // screen, where it is seen whatever the question's length.
+    LabelLink =
+        makeLabel(p, "LabelLink", QStringLiteral("Нет связи с сервером, ответ будет отправлен повторно…"),
+                  {40, 16}, look::font(look::kSerif, 19, true), look::kWarn);
+    LabelLink->setVisible(false);
     QLabel* caption =
         makeLabel(p, "Label42", QStringLiteral("Вопрос:"), {40, 52}, look::font(look::kSerif, 21, true));
     // How far through the test the student is: "n из N", beside the caption.
@@ -342,14 +348,11 @@ void TForm1::buildTestScreen() {
                 [this, k] { guarded([this, k] { RadioButtonDblClick(k); }); });
     }
     questionArea_->setDesign(Memo1, panel5, buttons, answerLetters_);
-    LabelLink =
-        makeLabel(p, "LabelLink", QStringLiteral("Нет связи с сервером, ответ будет отправлен повторно…"),
-                  {40, 706}, look::font(look::kSansSerif, 14, true), look::kWarn);
-    LabelLink->setVisible(false);
 }
 
 void TForm1::connectionLost(bool lost) {
     LabelLink->setVisible(lost);
+    Label39->setVisible(!lost);
     if (lost)
         announce(this, LabelLink->text());
 }

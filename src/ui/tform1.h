@@ -177,6 +177,7 @@ private:
     QLabel* Label5 = nullptr;
     QLabel* LabelCounter = nullptr; // "n из N" on the test screen
     QLabel* LabelLink = nullptr;    // the lost connection's notice on the test screen
+    QLabel* Label39 = nullptr;      // the hint at the top of the test screen
     QLabel* LabelRight = nullptr;   // the right answers of the run just finished, on the progress screen
     std::array<QLabel*, 12> gradeLabels_{};
     std::array<QLabel*, 5> answerLetters_{}; // "A" ... "E" in front of the answers
