@@ -19,6 +19,12 @@ missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# The browser tests of the server's page for students: Debian's chromium, Node.js with npm (any
+# Node.js already installed is kept), and the pinned puppeteer-core and axe-core of
+# tests/web/package-lock.json in tests/web/node_modules.
+[ -x /usr/bin/chromium ] || missing+=(chromium)
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     sudo=""
@@ -27,19 +33,6 @@ if [ ${#missing[@]} -gt 0 ]; then
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
 fi
 
-# The browser tests of the server's page for students: Debian's chromium, Node.js with npm, and the
-# pinned puppeteer-core and axe-core of tests/web/package-lock.json in tests/web/node_modules.
-web_missing=()
-[ -x /usr/bin/chromium ] || web_missing+=(chromium)
-command -v node >/dev/null || web_missing+=(nodejs)
-command -v npm >/dev/null || web_missing+=(npm)
-if [ ${#web_missing[@]} -gt 0 ]; then
-    echo "Installing: ${web_missing[*]}"
-    sudo=""
-    [ "$(id -u)" -ne 0 ] && sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${web_missing[@]}"
-fi
 web="$top/tests/web"
 if [ ! -f "$web/node_modules/.package-lock.json" ] ||
     [ "$web/package-lock.json" -nt "$web/node_modules/.package-lock.json" ]; then

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QMimeDatabase>
 #include <QRandomGenerator>
+#include <functional>
 
 #include "docs/catalogue.h"
 #include "server/server.h"
@@ -138,6 +139,15 @@ QJsonArray catalogueJson() {
     return bar;
 }
 
+// A handler's answer; an error of the core is the answer's message, never a crash of the server.
+QHttpServerResponse safely(const std::function<QHttpServerResponse()>& answer) {
+    try {
+        return answer();
+    } catch (const std::exception& e) {
+        return errorResponse(Status::InternalServerError, QString::fromStdString(e.what()));
+    }
+}
+
 } // namespace
 
 const QString WebRoutes::kCrossSite =
@@ -164,22 +174,31 @@ void WebRoutes::add(LabServer& server) {
     QHttpServer& http = server.http_;
 
     // The page: its token against cross-site requests before sign-in, in the page and in a cookie.
-    http.route("/", Method::Get, [](const QHttpServerRequest&) {
-        QFile file(QStringLiteral(":/web/index.html"));
-        file.open(QIODevice::ReadOnly);
-        const QByteArray token = randomToken();
-        QHttpServerResponse response(QByteArrayLiteral("text/html; charset=utf-8"),
-                                     file.readAll().replace(QByteArrayLiteral("@PAGE_TOKEN@"), token));
-        secure(response);
-        response.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
-        response.addHeader(QByteArrayLiteral("Set-Cookie"), setCookie(kPageCookie, token));
-        return response;
+    http.route("/", Method::Get, [](const QHttpServerRequest& request) {
+        return safely([&]() -> QHttpServerResponse {
+            QFile file(QStringLiteral(":/web/index.html"));
+            file.open(QIODevice::ReadOnly);
+            // Several tabs of the page share one token: a page loaded again keeps the one of its cookie.
+            QByteArray token = cookie(request, kPageCookie);
+            if (token.size() != 64 || QByteArray::fromHex(token).toHex() != token)
+                token = randomToken();
+            QHttpServerResponse response(QByteArrayLiteral("text/html; charset=utf-8"),
+                                         file.readAll().replace(QByteArrayLiteral("@PAGE_TOKEN@"), token));
+            secure(response);
+            response.setHeader(QByteArrayLiteral("Cache-Control"), QByteArrayLiteral("no-store"));
+            response.addHeader(QByteArrayLiteral("Set-Cookie"), setCookie(kPageCookie, token));
+            return response;
+        });
     });
     http.route("/app.js", Method::Get, [](const QHttpServerRequest&) {
-        return asset(QStringLiteral("app.js"), QByteArrayLiteral("text/javascript; charset=utf-8"));
+        return safely([&]() -> QHttpServerResponse {
+            return asset(QStringLiteral("app.js"), QByteArrayLiteral("text/javascript; charset=utf-8"));
+        });
     });
     http.route("/app.css", Method::Get, [](const QHttpServerRequest&) {
-        return asset(QStringLiteral("app.css"), QByteArrayLiteral("text/css; charset=utf-8"));
+        return safely([&]() -> QHttpServerResponse {
+            return asset(QStringLiteral("app.css"), QByteArrayLiteral("text/css; charset=utf-8"));
+        });
     });
     http.route("/icon.svg", Method::Get, [](const QHttpServerRequest&) {
         return asset(QStringLiteral("icon.svg"), QByteArrayLiteral("image/svg+xml"));
@@ -192,94 +211,110 @@ void WebRoutes::add(LabServer& server) {
 
     // The course's documents: their links and pictures resolve under /course/ as in the folder.
     http.route("/course/<arg>", Method::Get, [](const QUrl&, const QHttpServerRequest& request) {
-        const QString path = request.url().path(QUrl::FullyDecoded).mid(int(sizeof("/course") - 1));
-        const std::optional<std::string> relative = cp::fromUtf8(path.toStdString());
-        course::FilesCourse files;
-        const std::optional<std::string> content = relative ? files.document(*relative) : std::nullopt;
-        if (!content) {
-            QHttpServerResponse missing(QByteArrayLiteral("text/plain; charset=utf-8"),
-                                        QByteArrayLiteral("Нет такого документа курса."), Status::NotFound);
-            secure(missing, kDocumentPolicy);
-            return missing;
-        }
-        QByteArray mime =
-            QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
-        if (mime.startsWith("text/"))
-            mime += QByteArrayLiteral("; charset=utf-8");
-        QHttpServerResponse response(std::move(mime), QByteArray::fromStdString(*content));
-        secure(response, kDocumentPolicy);
-        return response;
+        return safely([&]() -> QHttpServerResponse {
+            const QString path = request.url().path(QUrl::FullyDecoded).mid(int(sizeof("/course") - 1));
+            const std::optional<std::string> relative = cp::fromUtf8(path.toStdString());
+            course::FilesCourse files;
+            const std::optional<std::string> content = relative ? files.document(*relative) : std::nullopt;
+            if (!content) {
+                QHttpServerResponse missing(QByteArrayLiteral("text/plain; charset=utf-8"),
+                                            QByteArrayLiteral("Нет такого документа курса."),
+                                            Status::NotFound);
+                secure(missing, kDocumentPolicy);
+                return missing;
+            }
+            QByteArray mime =
+                QMimeDatabase().mimeTypeForFile(path, QMimeDatabase::MatchExtension).name().toUtf8();
+            if (mime.startsWith("text/"))
+                mime += QByteArrayLiteral("; charset=utf-8");
+            QHttpServerResponse response(std::move(mime), QByteArray::fromStdString(*content));
+            secure(response, kDocumentPolicy);
+            return response;
+        });
     });
     // A figure of the test questions (data/tests/img): a plain file name, a picture only.
     http.route("/web/figure/<arg>", Method::Get, [](const QString& name, const QHttpServerRequest&) {
-        namespace notation = testing::notation;
-        const QString file = notation::plainFigureName(name)
-                                 ? notation::figurePath(notation::figureFolder(QStringLiteral(".")), name)
-                                 : QString();
-        const QByteArray mime =
-            QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension).name().toUtf8();
-        QFile f(file);
-        if (file.isEmpty() || !mime.startsWith("image/") || !f.open(QIODevice::ReadOnly))
-            return errorResponse(Status::NotFound, QStringLiteral("Нет такого рисунка."));
-        QHttpServerResponse response(mime, f.readAll());
-        secure(response, kDocumentPolicy);
-        return response;
+        return safely([&]() -> QHttpServerResponse {
+            namespace notation = testing::notation;
+            const QString file = notation::plainFigureName(name)
+                                     ? notation::figurePath(notation::figureFolder(QStringLiteral(".")), name)
+                                     : QString();
+            const QByteArray mime =
+                QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension).name().toUtf8();
+            QFile f(file);
+            if (file.isEmpty() || !mime.startsWith("image/") || !f.open(QIODevice::ReadOnly))
+                return errorResponse(Status::NotFound, QStringLiteral("Нет такого рисунка."));
+            QHttpServerResponse response(mime, f.readAll());
+            secure(response, kDocumentPolicy);
+            return response;
+        });
     });
 
     // Before sign-in: registration, deletion of one's own record and sign-in, from the page only.
     http.route("/web/register", Method::Post, [](const QHttpServerRequest& request) {
-        if (auto refusal = pageRefusal(request))
-            return std::move(*refusal);
-        return LabServer::registration(request);
+        return safely([&]() -> QHttpServerResponse {
+            if (auto refusal = pageRefusal(request))
+                return std::move(*refusal);
+            return LabServer::registration(request);
+        });
     });
     http.route("/web/delete", Method::Post, [&server](const QHttpServerRequest& request) {
-        if (auto refusal = pageRefusal(request))
-            return std::move(*refusal);
-        return server.passwordCheck(request, true);
+        return safely([&]() -> QHttpServerResponse {
+            if (auto refusal = pageRefusal(request))
+                return std::move(*refusal);
+            return server.passwordCheck(request, true);
+        });
     });
     http.route("/web/signin", Method::Post, [&server](const QHttpServerRequest& request) {
-        if (auto refusal = pageRefusal(request))
-            return std::move(*refusal);
-        QHttpServerResponse signedIn = server.signIn(request);
-        if (signedIn.statusCode() != Status::Ok)
-            return signedIn;
-        QJsonObject person = QJsonDocument::fromJson(signedIn.data()).object();
-        const std::string token = person.take(QStringLiteral("token")).toString().toStdString();
-        LabServer::Session& s = server.sessions_.at(token);
-        if (s.course->role() != course::Role::Student) {
-            server.closeSession(s);
-            return errorResponse(Status::Forbidden,
-                                 QStringLiteral("Администратор работает в программе «Ортавия» на компьютере "
-                                                "класса: на веб-странице вход администратора закрыт."));
-        }
-        s.csrf = randomToken().toStdString();
-        person.insert(QStringLiteral("csrf"), QString::fromStdString(s.csrf));
-        QHttpServerResponse response = jsonResponse(person);
-        response.addHeader(QByteArrayLiteral("Set-Cookie"),
-                           setCookie(kSessionCookie, QByteArray::fromStdString(token)));
-        return response;
+        return safely([&]() -> QHttpServerResponse {
+            if (auto refusal = pageRefusal(request))
+                return std::move(*refusal);
+            QHttpServerResponse signedIn = server.signIn(request);
+            if (signedIn.statusCode() != Status::Ok)
+                return signedIn;
+            QJsonObject person = QJsonDocument::fromJson(signedIn.data()).object();
+            const std::string token = person.take(QStringLiteral("token")).toString().toStdString();
+            LabServer::Session& s = server.sessions_.at(token);
+            if (s.course->role() != course::Role::Student) {
+                server.closeSession(s);
+                return errorResponse(
+                    Status::Forbidden,
+                    QStringLiteral("Администратор работает в программе «Ортавия» на компьютере "
+                                   "класса: на веб-странице вход администратора закрыт."));
+            }
+            s.csrf = randomToken().toStdString();
+            person.insert(QStringLiteral("csrf"), QString::fromStdString(s.csrf));
+            QHttpServerResponse response = jsonResponse(person);
+            response.addHeader(QByteArrayLiteral("Set-Cookie"),
+                               setCookie(kSessionCookie, QByteArray::fromStdString(token)));
+            return response;
+        });
     });
 
     // A page's session: who is signed in (after a reload of the page), and sign-out.
     http.route("/web/me", Method::Get, [&server](const QHttpServerRequest& request) {
-        QHttpServerResponse refusal(Status::Unauthorized);
-        LabServer::Session* s = server.sessionOf(request, false, &refusal);
-        if (!s)
-            return refusal;
-        QJsonObject person = server.personState(*s);
-        person.insert(QStringLiteral("csrf"), QString::fromStdString(s->csrf));
-        return jsonResponse(person);
+        return safely([&]() -> QHttpServerResponse {
+            QHttpServerResponse refusal(Status::Unauthorized);
+            LabServer::Session* s = server.sessionOf(request, false, &refusal);
+            if (!s)
+                return refusal;
+            QJsonObject person = server.personState(*s);
+            person.insert(QStringLiteral("csrf"), QString::fromStdString(s->csrf));
+            return jsonResponse(person);
+        });
     });
     http.route("/web/signout", Method::Post, [&server](const QHttpServerRequest& request) {
-        if (WebRoutes::fromOtherSite(request))
-            return errorResponse(Status::Forbidden, kCrossSite);
-        QHttpServerResponse refusal(Status::Unauthorized);
-        LabServer::Session* s = server.sessionOf(request, false, &refusal);
-        if (s)
-            server.closeSession(*s);
-        QHttpServerResponse response = s ? jsonResponse({}) : std::move(refusal);
-        response.addHeader(QByteArrayLiteral("Set-Cookie"), setCookie(kSessionCookie, {}, true));
-        return response;
+        return safely([&]() -> QHttpServerResponse {
+            if (WebRoutes::fromOtherSite(request))
+                return errorResponse(Status::Forbidden, kCrossSite);
+            QHttpServerResponse refusal(Status::Unauthorized);
+            LabServer::Session* s = server.sessionOf(request, false, &refusal);
+            if (s)
+                server.closeSession(*s);
+            QHttpServerResponse response = s ? jsonResponse({}) : std::move(refusal);
+            response.addHeader(QByteArrayLiteral("Set-Cookie"), setCookie(kSessionCookie, {}, true));
+            return response;
+        });
     });
 }
 
