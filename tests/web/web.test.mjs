@@ -265,6 +265,11 @@ try {
   for (let n = 1; n <= 12; ++n) {
     await until(page, (k) => document.getElementById('counter').textContent.startsWith(k + ' из'), n);
     check((await text(page, '#counter')) === `${n} из 12`, `question ${n}: «${n} из 12»`);
+    if (n === 11) {
+      await until(page, () => document.querySelector('#question img')?.complete);
+      check(await page.$eval('#question img', (i) => i.naturalWidth > 0 && i.alt === 'Рисунок vt-graph.svg'),
+        'a question\'s figure is shown in its place');
+    }
     if (n === 1) {
       await axe(page, 'test');
       await atBothSizes(page, 'test');
@@ -310,8 +315,11 @@ try {
     const admin = await fetch('/api/admin/users');
     const adminPost = await fetch('/api/admin/options', { method: 'POST', headers: csrf, body: '{"draw":1}' });
     const noToken = await fetch('/api/run/start', { method: 'POST', headers: csrf, body: '{"test":"test1"}' });
-    return [admin.status, adminPost.status, noToken.status];
+    const lockedRun = await fetch('/api/run/start', { method: 'POST', headers: { ...csrf, 'X-CSRF-Token': state.csrf },
+      body: '{"test":"test3"}' });
+    return [admin.status, adminPost.status, noToken.status, lockedRun.status];
   });
+  check(probe[3] === 403, `a locked test cannot be started through the routes (${probe[3]})`);
   check(probe[0] === 403 && probe[1] === 403, `a student cannot reach an administrator route (${probe[0]}, ${probe[1]})`);
   check(probe[2] === 403, `a change without the session's token is refused (${probe[2]})`);
   check(!fs.existsSync(path.join(main.dir, 'data/info/options.ini')), 'no options were written');

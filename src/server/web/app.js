@@ -330,15 +330,22 @@ function showQuestion(q) {
   state.question = q;
   const plain = q.plain || { text: q.text, answers: q.answers };
   $('counter').textContent = q.number + ' из ' + q.count;
-  $('question').textContent = plain.text;
-  const figures = $('figures');
-  figures.replaceChildren();
-  for (const m of (q.text || '').matchAll(/\\img\{([^{}\\/]+)\}/g)) {
+  // The question's figures where the plain text names them, «[рисунок: NAME]».
+  const names = new Set([...(q.text || '').matchAll(/\\img\{([^{}\\/]+)\}/g)].map((m) => m[1]));
+  const question = $('question');
+  question.replaceChildren();
+  let at = 0;
+  for (const m of plain.text.matchAll(/\[рисунок: ([^\]]+)\]/g)) {
+    if (!names.has(m[1])) continue;
+    question.append(plain.text.slice(at, m.index));
     const img = document.createElement('img');
     img.src = '/web/figure/' + encodeURIComponent(m[1]);
     img.alt = 'Рисунок ' + m[1];
-    figures.append(img);
+    img.className = 'figure';
+    question.append(img);
+    at = m.index + m[0].length;
   }
+  question.append(plain.text.slice(at));
   const list = $('answers');
   list.replaceChildren();
   const letters = ['A', 'B', 'C', 'D', 'E'];
