@@ -195,6 +195,14 @@ try {
   await until(page, () => /администратора закрыт/.test(document.getElementById('message').textContent));
   check(await visible(page, 'signin-screen'), 'an administrator sign-in is refused with a message that says so');
 
+  // --- Deletion of one's own record (asked first; the dialog is accepted).
+  await signInAs(page, 'Уақытша', 'pw-temp');
+  await page.click('#register');
+  await until(page, () => /зарегистрирован/.test(document.getElementById('message').textContent));
+  await page.click('#delete');
+  await until(page, () => /удалены/.test(document.getElementById('message').textContent));
+  check((await message(page)) === 'Пользователь «Уақытша» и все его оценки удалены.', 'deletion: the desktop message');
+
   // --- Sign-in: the help page, the student's name as typed, topic 2 locked.
   await signInAs(page, student, 'wrong-again');
   await until(page, () => document.getElementById('message').textContent.startsWith('Проверьте'));
