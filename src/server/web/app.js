@@ -112,6 +112,12 @@ function closeMenus(except) {
   }
 }
 
+// A phone's menu bar, folded behind its button.
+function foldMenu(open = false) {
+  $('menu').classList.toggle('collapsed', !open);
+  $('menu-toggle').setAttribute('aria-expanded', String(open));
+}
+
 function itemButton(item) {
   const button = document.createElement('button');
   button.type = 'button';
@@ -126,6 +132,7 @@ function itemButton(item) {
   }
   button.addEventListener('click', () => {
     closeMenus();
+    foldMenu();
     command(item);
   });
   return button;
@@ -452,6 +459,7 @@ async function start() {
   $('progress-back').addEventListener('click', () => show('viewer'));
   $('about-back').addEventListener('click', () => show('viewer'));
   $('doc').addEventListener('load', keepLinksInside);
+  $('menu-toggle').addEventListener('click', () => foldMenu($('menu').classList.contains('collapsed')));
   $('title-close').addEventListener('click', () => { if (state.screen === 'title') show('signin'); });
   document.addEventListener('click', (e) => { if (!$('nav').contains(e.target)) closeMenus(); });
   document.addEventListener('keydown', (e) => { if (e.key === 'Escape') closeMenus(); });
