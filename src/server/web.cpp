@@ -75,6 +75,9 @@ bool tokenEquals(const QByteArray& a, const QByteArray& b) {
 // The headers of every answer to the page.
 void secure(QHttpServerResponse& response, const QByteArray& policy = kPagePolicy) {
     response.setHeader(QByteArrayLiteral("Content-Security-Policy"), policy);
+    // The same for browsers that know frame-ancestors not yet: the page in no frame, documents in its own.
+    response.setHeader(QByteArrayLiteral("X-Frame-Options"),
+                       policy == kPagePolicy ? QByteArrayLiteral("DENY") : QByteArrayLiteral("SAMEORIGIN"));
     response.setHeader(QByteArrayLiteral("X-Content-Type-Options"), QByteArrayLiteral("nosniff"));
     response.setHeader(QByteArrayLiteral("Referrer-Policy"), QByteArrayLiteral("no-referrer"));
     response.setHeader(QByteArrayLiteral("Cross-Origin-Opener-Policy"), QByteArrayLiteral("same-origin"));

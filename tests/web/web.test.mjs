@@ -160,7 +160,16 @@ try {
   page = await newPage();
 
   // --- Title: the deployment texts, markup shown as typed.
-  await page.goto(base + '/', { waitUntil: 'networkidle0' });
+  const served = await page.goto(base + '/', { waitUntil: 'networkidle0' });
+  const headers = served.headers();
+  check(/script-src 'self'/.test(headers['content-security-policy']) && !/unsafe-inline'[^;]*;?/.test(
+    headers['content-security-policy'].split(';').find((d) => d.includes('script-src'))) &&
+    /frame-ancestors 'none'/.test(headers['content-security-policy']),
+  'the page\'s policy: scripts of this server only, in no frame');
+  check(headers['x-content-type-options'] === 'nosniff' && headers['referrer-policy'] === 'no-referrer',
+    'the page\'s headers: nosniff, no referrer');
+  check(/HttpOnly/.test(headers['set-cookie']) && /Secure/.test(headers['set-cookie']) &&
+    /SameSite=Strict/.test(headers['set-cookie']), 'the page\'s cookie: HttpOnly, Secure, SameSite=Strict');
   await until(page, () => document.getElementById('t-institution').textContent !== '');
   check(await visible(page, 'title-screen'), 'the title screen comes first');
   check((await text(page, '#t-institution')) === '<img src=x id=injected>Университет <b>КазНУ</b>',
@@ -211,6 +220,7 @@ try {
   await signInAs(page, student, password);
   await screenShown(page, 'viewer');
   check((await text(page, '#who')) === student && !(await page.$('#who b')), 'the name with markup shown as typed');
+  check((await page.evaluate(() => document.cookie)) === '', 'the session cookie is out of the script\'s reach');
   check((await page.$eval('#doc', (f) => f.src)).endsWith('/course/data/help/sod.htm'), 'sign-in shows the help page');
   await (await menu(page, 'Дәрістер және тесттлеу')).click();
   const lockedTest2 = await menuItem(page, 'Тестирование №2');
