@@ -221,7 +221,7 @@ LabServer::Session* LabServer::sessionOf(const QHttpServerRequest& request, bool
     }
     Session& s = it->second;
     // --- A page's session: only its own page may use it, a change with the session's CSRF token.
-    if (byCookie && !WebRoutes::cookieAllowed(request, s.csrf)) {
+    if (byCookie && !WebRoutes::cookieAllowed(request, token)) {
         *refusal = errorResponse(Status::Forbidden, WebRoutes::kCrossSite);
         return nullptr;
     }

@@ -43,7 +43,6 @@ private:
         QString address;
         Clock::time_point lastSeen, runLastSeen;
         std::set<std::string> locked; // commands of topics the student may not open yet
-        std::string csrf;             // the web page's session: its token against cross-site requests
     };
     struct Failures {
         std::deque<Clock::time_point> times;

@@ -1,5 +1,6 @@
 #include "server/web.h"
 
+#include <QCryptographicHash>
 #include <QFile>
 #include <QHttpServer>
 #include <QJsonArray>
@@ -160,12 +161,18 @@ std::string WebRoutes::cookieToken(const QHttpServerRequest& request) {
     return cookie(request, kSessionCookie).toStdString();
 }
 
-bool WebRoutes::cookieAllowed(const QHttpServerRequest& request, const std::string& csrf) {
-    if (csrf.empty() || fromOtherSite(request))
+std::string WebRoutes::csrfOf(const std::string& token) {
+    const QByteArray salted = QByteArrayLiteral("ortavia csrf ") + QByteArray::fromStdString(token);
+    return QCryptographicHash::hash(salted, QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+bool WebRoutes::cookieAllowed(const QHttpServerRequest& request, const std::string& token) {
+    if (token.empty() || fromOtherSite(request))
         return false;
     if (request.method() == Method::Get)
         return true;
-    return sameOrigin(request) && tokenEquals(request.value(kCsrfHeader), QByteArray::fromStdString(csrf));
+    return sameOrigin(request) &&
+           tokenEquals(request.value(kCsrfHeader), QByteArray::fromStdString(csrfOf(token)));
 }
 
 bool WebRoutes::fromOtherSite(const QHttpServerRequest& request) {
@@ -285,8 +292,7 @@ void WebRoutes::add(LabServer& server) {
                     QStringLiteral("Администратор работает в программе «Ортавия» на компьютере "
                                    "класса: на веб-странице вход администратора закрыт."));
             }
-            s.csrf = randomToken().toStdString();
-            person.insert(QStringLiteral("csrf"), QString::fromStdString(s.csrf));
+            person.insert(QStringLiteral("csrf"), QString::fromStdString(csrfOf(token)));
             QHttpServerResponse response = jsonResponse(person);
             response.addHeader(QByteArrayLiteral("Set-Cookie"),
                                setCookie(kSessionCookie, QByteArray::fromStdString(token)));
@@ -302,7 +308,7 @@ void WebRoutes::add(LabServer& server) {
             if (!s)
                 return refusal;
             QJsonObject person = server.personState(*s);
-            person.insert(QStringLiteral("csrf"), QString::fromStdString(s->csrf));
+            person.insert(QStringLiteral("csrf"), QString::fromStdString(csrfOf(cookieToken(request))));
             return jsonResponse(person);
         });
     });

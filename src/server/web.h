@@ -23,10 +23,12 @@ public:
 
     // The token of the page's session cookie, or empty.
     static std::string cookieToken(const QHttpServerRequest& request);
-    // Whether a request may use a page's session found by its cookie: it comes from this server's
-    // own page, and a change carries the session's CSRF token (csrf; empty for a client's session,
-    // which no cookie may reach).
-    static bool cookieAllowed(const QHttpServerRequest& request, const std::string& csrf);
+    // The session's token against cross-site requests: derived from the session's own token, which
+    // only the cookie holds (out of any script's reach).
+    static std::string csrfOf(const std::string& token);
+    // Whether a request may use the session of its cookie (token): it comes from this server's own
+    // page, and a change carries the session's CSRF token.
+    static bool cookieAllowed(const QHttpServerRequest& request, const std::string& token);
     // Whether a request was sent by a page of another site (an Origin header that is not this
     // server). The desktop client sends no Origin.
     static bool fromOtherSite(const QHttpServerRequest& request);
