@@ -1,12 +1,7 @@
 # Install-time part of the install rules: the files that name installed paths are written for the
 # prefix actually installed to (cmake --install --prefix, or /usr inside the Debian package), and the
 # lab-wide settings file is laid out once, never over a lab administrator's own.
-set(_prefix "${CMAKE_INSTALL_PREFIX}")
-if(_prefix STREQUAL "/usr")
-    set(_etc "/etc")
-else()
-    set(_etc "${_prefix}/etc")
-endif()
+include("@CMAKE_CURRENT_SOURCE_DIR@/install-settings.cmake")
 set(ORTAVIA_CONF "${_etc}/ortavia/ortavia.conf")
 set(ORTAVIA_PROGRAM "${_prefix}/@CMAKE_INSTALL_BINDIR@/ortavia")
 set(ORTAVIA_LAUNCHER "${_prefix}/@CMAKE_INSTALL_LIBEXECDIR@/ortavia/ortavia-start")
@@ -21,10 +16,4 @@ message(STATUS "Installing: ${_desktop}")
 configure_file("@CMAKE_CURRENT_SOURCE_DIR@/org.ortavia.Ortavia.desktop.in" "${_desktop}" @ONLY)
 list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_launcher}" "${_desktop}")
 
-set(_conf "$ENV{DESTDIR}${ORTAVIA_CONF}")
-if(EXISTS "${_conf}")
-    message(STATUS "Keeping: ${_conf}")
-else()
-    file(INSTALL "@CMAKE_CURRENT_SOURCE_DIR@/ortavia.conf" DESTINATION "${_etc}/ortavia") # DESTDIR added here
-    list(APPEND CMAKE_INSTALL_MANIFEST_FILES "${_conf}")
-endif()
+ortavia_keep_settings("@CMAKE_CURRENT_SOURCE_DIR@/ortavia.conf")

@@ -96,6 +96,27 @@ void checkTemplateIsClean(const QStringList& templateFiles) {
     }
 }
 
+// What the server's part adds to the scratch install, relative to the prefix.
+const QStringList kServerLaidOut = {
+    QStringLiteral("bin/ortavia-server"),
+    QStringLiteral("share/man/man1/ortavia-server.1.gz"),
+    QStringLiteral("share/doc/ortavia-server/copyright"),
+    QStringLiteral("etc/ortavia/server.conf"),
+    QStringLiteral("lib/systemd/system/ortavia-server.service"),
+};
+
+// The server's unit: the program with its settings file, as the dedicated user, hardened.
+void checkUnit(const QString& unit, const QString& program, const QString& conf) {
+    const QString u = text(unit);
+    for (const QString& line :
+         {QStringLiteral("ExecStart=") + program + QStringLiteral(" --config ") + conf,
+          QStringLiteral("User=ortavia"), QStringLiteral("NoNewPrivileges=yes"),
+          QStringLiteral("ProtectSystem=strict"), QStringLiteral("ReadWritePaths=/srv/ortavia/course"),
+          QStringLiteral("PrivateTmp=yes"), QStringLiteral("ProtectHome=yes"),
+          QStringLiteral("CapabilityBoundingSet=")})
+        QVERIFY2(u.contains(QLatin1Char('\n') + line + QLatin1Char('\n')), qPrintable(line));
+}
+
 // The launcher's refusals, each on stderr with exit 1: what the settings file or the folder it names
 // is, told as it is. Run as an ordinary user, so that a file without read permission is unreadable.
 void checkLauncherRefusals(const QString& launch, const QString& conf, const QString& course,
@@ -168,6 +189,56 @@ void checkLauncherWindows(const QString& launch, const QString& scratch) {
     }
 }
 
+QStringList packageFiles(const QString& deb) {
+    QStringList files;
+    for (const QString& line :
+         run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}).out.split('\n', Qt::SkipEmptyParts))
+        if (!line.endsWith('/'))
+            files << line.section(' ', -1);
+    return files;
+}
+
+// The server's package: the program, its unit, its settings file kept as a conffile, its manual
+// page; the libraries of the server and no desktop ones; the maintainer script that makes the user
+// and the course folder readable by that user alone.
+void checkServerPackage(const QString& deb, const QString& scratch) {
+    const auto field = [&](const char* name) {
+        return run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QLatin1String(name)})
+            .out.trimmed();
+    };
+    QCOMPARE(field("Package"), QStringLiteral("ortavia-server"));
+    QCOMPARE(field("Version"), QStringLiteral(ORTAVIA_VERSION));
+    QVERIFY(field("Description").startsWith(QStringLiteral("lab server")));
+    const QString depends = field("Depends");
+    for (const char* need : {"adduser", "openssl", "libqt6httpserver6", "libqt6network6"})
+        QVERIFY2(depends.contains(QLatin1String(need)), qPrintable(depends));
+    for (const char* desktop : {"libqt6widgets6", "libqt6webengine", "fonts-paratype"})
+        QVERIFY2(!depends.contains(QLatin1String(desktop)), qPrintable(depends));
+    const QStringList files = packageFiles(deb);
+    QCOMPARE(QSet<QString>(files.begin(), files.end()),
+             (QSet<QString>{QStringLiteral("./usr/bin/ortavia-server"),
+                            QStringLiteral("./lib/systemd/system/ortavia-server.service"),
+                            QStringLiteral("./etc/ortavia/server.conf"),
+                            QStringLiteral("./usr/share/man/man1/ortavia-server.1.gz"),
+                            QStringLiteral("./usr/share/doc/ortavia-server/copyright"),
+                            QStringLiteral("./usr/share/doc/ortavia-server/changelog.gz")}));
+    const QString control = scratch + QStringLiteral("/control");
+    QVERIFY(QDir().mkpath(scratch));
+    QCOMPARE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-e"), deb, control}).status, 0);
+    QCOMPARE(text(control + QStringLiteral("/conffiles")), QStringLiteral("/etc/ortavia/server.conf\n"));
+    const QString postinst = text(control + QStringLiteral("/postinst"));
+    QVERIFY(postinst.contains(QStringLiteral("adduser --system")));
+    QVERIFY(postinst.contains(QStringLiteral("chmod 0700")));
+    const QString tree = scratch + QStringLiteral("/tree");
+    QCOMPARE(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), deb, tree}).status, 0);
+    checkUnit(tree + QStringLiteral("/lib/systemd/system/ortavia-server.service"),
+              QStringLiteral("/usr/bin/ortavia-server"), QStringLiteral("/etc/ortavia/server.conf"));
+    QVERIFY(text(tree + QStringLiteral("/etc/ortavia/server.conf"))
+                .contains(QStringLiteral("\ncourse = /srv/ortavia/course\n")));
+    const Run lint = run(QStringLiteral("lintian"), {QStringLiteral("--no-tag-display-limit"), deb});
+    QVERIFY2(lint.status == 0 && !lint.out.contains(QStringLiteral("E: ")), qPrintable(lint.out + lint.err));
+}
+
 } // namespace
 
 class InstallTest : public QObject {
@@ -180,9 +251,17 @@ private slots:
                                 {QStringLiteral("--install"), kBuild, QStringLiteral("--prefix"), prefix});
         QVERIFY2(install.status == 0, qPrintable(install.err));
 
-        for (const QString& f : kLaidOut)
+        for (const QString& f : kLaidOut + kServerLaidOut)
             QVERIFY2(QFileInfo::exists(prefix + '/' + f), qPrintable(f));
         QVERIFY(QFileInfo(prefix + QStringLiteral("/bin/ortavia")).isExecutable());
+        const QString unit = prefix + QStringLiteral("/lib/systemd/system/ortavia-server.service");
+        checkUnit(unit, prefix + QStringLiteral("/bin/ortavia-server"),
+                  prefix + QStringLiteral("/etc/ortavia/server.conf"));
+        if (!QStandardPaths::findExecutable(QStringLiteral("systemd-analyze")).isEmpty()) {
+            const Run verify = run(QStringLiteral("systemd-analyze"),
+                                   {QStringLiteral("verify"), QStringLiteral("--man=no"), unit});
+            QVERIFY2(verify.status == 0 && verify.err.isEmpty(), qPrintable(verify.out + verify.err));
+        }
         QVERIFY(QFileInfo(prefix + QStringLiteral("/libexec/ortavia/ortavia-start")).isExecutable());
         checkTemplateIsClean(filesUnder(prefix + QStringLiteral("/share/ortavia/course")));
         if (QTest::currentTestFailed())
@@ -214,7 +293,7 @@ private slots:
         QVERIFY2(asv.status == 0, qPrintable(asv.out + asv.err));
 
         // The installed programs answer --version without a display.
-        for (const char* program : {"ortavia", "ortavia-tests"}) {
+        for (const char* program : {"ortavia", "ortavia-tests", "ortavia-server"}) {
             const Run v = run(prefix + QStringLiteral("/bin/") + QLatin1String(program),
                               {QStringLiteral("--version")}, noDisplay());
             QCOMPARE(v.status, 0);
@@ -253,6 +332,29 @@ private slots:
                      .status,
                  0);
         QVERIFY(text(conf).startsWith(QStringLiteral("course = ") + course));
+
+        // With a server the launcher passes it and its fingerprint on; no course folder is needed.
+        const QString program = prefix + QStringLiteral("/bin/ortavia");
+        QVERIFY(QFile::remove(program));
+        QVERIFY(writeText(program, QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$@\"\n")));
+        QVERIFY(QFile::setPermissions(program, QFile::ReadOwner | QFile::ExeOwner));
+        const struct {
+            const char* conf;
+            int status;
+            const char* shown;
+        } servers[] = {
+            {"course = /nowhere\nserver = 10.0.0.5:8443 \nfingerprint = AB:CD\n", 0,
+             "--server\n10.0.0.5:8443\n--fingerprint\nAB:CD\n--version\n"},
+            {"server = lab\n", 1, "не указан отпечаток"},
+            {"fingerprint = AB:CD\n", 1, "не указан сервер"},
+        };
+        for (const auto& c : servers) {
+            QVERIFY(writeText(conf, QString::fromUtf8(c.conf)));
+            l = run(launch, {QStringLiteral("--version")}, noDisplay());
+            QCOMPARE(l.status, c.status);
+            QVERIFY2((c.status == 0 ? l.out : l.err).contains(QString::fromUtf8(c.shown)),
+                     qPrintable(l.out + l.err));
+        }
     }
 
     void debianPackageHoldsTheProgramAndItsRunTimeNeeds() {
@@ -263,9 +365,13 @@ private slots:
                  kBuild + QStringLiteral("/CPackConfig.cmake"), QStringLiteral("-B"), scratch.path()});
         QVERIFY2(pack.status == 0, qPrintable(pack.out + pack.err));
         const QStringList debs = QDir(scratch.path()).entryList({QStringLiteral("*.deb")}, QDir::Files);
-        QCOMPARE(debs.size(), 1);
-        const QString deb = scratch.filePath(debs.front());
-        QVERIFY(debs.front().startsWith(QStringLiteral("ortavia_" ORTAVIA_VERSION "_")));
+        QCOMPARE(debs.size(), 2);
+        const QString deb =
+            scratch.filePath(debs.filter(QStringLiteral("ortavia_" ORTAVIA_VERSION "_")).value(0));
+        const QString serverDeb =
+            scratch.filePath(debs.filter(QStringLiteral("ortavia-server_" ORTAVIA_VERSION "_")).value(0));
+        QVERIFY(QFileInfo(deb).isFile() && QFileInfo(serverDeb).isFile());
+        checkServerPackage(serverDeb, scratch.filePath(QStringLiteral("server")));
 
         auto field = [&](const char* name) {
             return run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QLatin1String(name)})
@@ -311,8 +417,10 @@ private slots:
         if (QTest::currentTestFailed())
             return;
         for (const QString& f : files)
-            QVERIFY2(f.startsWith(QLatin1String("./usr/")) || f.startsWith(QLatin1String("./etc/ortavia/")),
-                     qPrintable(f));
+            QVERIFY2(
+                (f.startsWith(QLatin1String("./usr/")) || f == QLatin1String("./etc/ortavia/ortavia.conf")) &&
+                    !f.contains(QLatin1String("ortavia-server")),
+                qPrintable(f));
 
         // The lab settings are a configuration file that an upgrade keeps, and the menu entry
         // starts the packaged launcher.

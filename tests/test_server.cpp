@@ -2,6 +2,7 @@
 // sample course, spoken to over HTTPS. What may never leave it, who may do what, the sign-in wait,
 // a graded run and the lines it writes, and the faults: the server killed during a burst of
 // finishing runs, restarted during a test, and a client that disappears.
+#include <QCryptographicHash>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,6 +12,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
 #include <memory>
@@ -415,25 +417,115 @@ private slots:
         c.post(QStringLiteral("/api/register"), {{"name", "Жанар"}, {"password", "pw"}});
         c.signIn(QStringLiteral("Жанар"), QStringLiteral("pw"));
         c.post(QStringLiteral("/api/run/start"), {{"test", "test1"}});
+        std::vector<int> right{0};
+        for (int q = 1; q <= 12; ++q)
+            right.push_back(rightOf(q));
+        const QString sixth = QString::fromStdString(cp::toUtf8(testing::question("test1", 6)));
         for (int q = 1; q <= 5; ++q)
-            c.post(QStringLiteral("/api/run/answer"), {{"question", q}, {"place", rightOf(q)}});
+            c.post(QStringLiteral("/api/run/answer"), {{"question", q}, {"place", right[q]}});
         server.reset();
+        // The server's own folder: the session's record readable by the server alone, the token
+        // nowhere in clear.
+        QCOMPARE(QFileInfo(QStringLiteral(".server")).permissions(), QFile::ReadOwner | QFile::WriteOwner |
+                                                                         QFile::ExeOwner | QFile::ReadUser |
+                                                                         QFile::WriteUser | QFile::ExeUser);
+        QFile record(QStringLiteral(".server/sessions.log"));
+        QCOMPARE(record.permissions(),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        const QByteArray kept = record.readAll();
+        QVERIFY(
+            kept.contains(QCryptographicHash::hash(c.token.toLatin1(), QCryptographicHash::Sha256).toHex()));
+        QVERIFY(!kept.contains(c.token.toLatin1()));
+        // The run goes on with the test as it was read at its start, whatever the folder holds now.
+        QVERIFY(QFile::remove(QStringLiteral("data/tests/test1.ini")));
         server = std::make_unique<Server>(QStringList{}, port);
-        // Sessions do not outlive the server: the client signs in again and takes the test anew.
-        QCOMPARE(c.post(QStringLiteral("/api/run/answer"), {{"question", 6}, {"place", 1}}).status, 401);
-        QCOMPARE(c.signIn(QStringLiteral("Жанар"), QStringLiteral("pw")).status, 200);
-        QCOMPARE(c.post(QStringLiteral("/api/run/start"), {{"test", "test1"}})
-                     .body.value(QStringLiteral("number"))
-                     .toInt(),
-                 1);
-        QCOMPARE(answerRun(c, 1, 12)
-                     .body.value(QStringLiteral("end"))
-                     .toObject()
-                     .value(QStringLiteral("grade"))
-                     .toInt(),
-                 5);
+        const Reply now = c.get(QStringLiteral("/api/run"));
+        QCOMPARE(
+            now.body.value(QStringLiteral("question")).toObject().value(QStringLiteral("text")).toString(),
+            sixth);
+        // The answer sent again after the restart is not counted twice.
+        const Reply repeat =
+            c.post(QStringLiteral("/api/run/answer"), {{"question", 5}, {"place", right[5]}});
+        QCOMPARE(repeat.body.value(QStringLiteral("next")).toObject().value(QStringLiteral("number")).toInt(),
+                 6);
+        Reply end;
+        for (int q = 6; q <= 12; ++q)
+            end = c.post(QStringLiteral("/api/run/answer"),
+                         {{"question", q}, {"place", q <= 11 ? right[q] : right[q] % 5 + 1}});
+        QCOMPARE(end.body.value(QStringLiteral("end")).toObject().value(QStringLiteral("right")).toInt(), 11);
+        QCOMPARE(end.body.value(QStringLiteral("end")).toObject().value(QStringLiteral("grade")).toInt(), 5);
         QCOMPARE(grade("Жанар"), std::string("5"));
         QCOMPARE(journal().size(), 1);
+        QCOMPARE(linesOf("answers.log").size(), 12);
+    }
+
+    void restartAfterRunTimeout() {
+        // A run idle past the run timeout while the server was down ends without a grade at the
+        // start; the session itself lives on, and the answers stay in the answer log.
+        const QStringList timeouts{QStringLiteral("--run-timeout"), QStringLiteral("1")};
+        auto server = std::make_unique<Server>(timeouts);
+        const int port = server->port();
+        Client c(*server);
+        c.post(QStringLiteral("/api/register"), {{"name", "Айгүл"}, {"password", "pw"}});
+        c.signIn(QStringLiteral("Айгүл"), QStringLiteral("pw"));
+        c.post(QStringLiteral("/api/run/start"), {{"test", "test1"}});
+        for (int q = 1; q <= 2; ++q)
+            c.post(QStringLiteral("/api/run/answer"), {{"question", q}, {"place", rightOf(q)}});
+        server.reset();
+        QTest::qWait(1500);
+        server = std::make_unique<Server>(timeouts, port);
+        const Reply now = c.get(QStringLiteral("/api/run"));
+        QCOMPARE(now.status, 200);
+        QCOMPARE(now.body.value(QStringLiteral("active")).toBool(), false);
+        QVERIFY(journal().isEmpty());
+        QCOMPARE(linesOf("answers.log").size(), 2);
+    }
+
+    void settingsFile() {
+        // A bad or missing settings file: its name, the line and what is wrong, and no server.
+        QTemporaryDir scratch;
+        const QString file = scratch.filePath(QStringLiteral("server.conf"));
+        const struct {
+            const char* text;
+            const char* shown;
+        } bad[] = {
+            {"# сервер\ncourse /srv\n", "строка 2: нет знака «=»"},
+            {"port = 1\n", "строка 1: неизвестный параметр «port»"},
+            {"listen = localhost\n", "строка 1: адрес «localhost» не вида АДРЕС:ПОРТ"},
+            {"run-timeout = 0\n", "строка 1: «run-timeout» должно быть целым числом секунд"},
+            {"course = /nonexistent\n", "строка 1: «/nonexistent» — не папка курса"},
+            {"listen = 127.0.0.1:0\ncourse =\n", "не указана папка курса"},
+        };
+        for (const auto& c : bad) {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write(c.text) > 0);
+            f.close();
+            QProcess p;
+            p.start(kServer, {QStringLiteral("--config"), file});
+            QVERIFY(p.waitForFinished(30000));
+            const QString err = QString::fromUtf8(p.readAllStandardError());
+            QCOMPARE(p.exitCode(), 1);
+            QVERIFY2(err.contains(file) && err.contains(QString::fromUtf8(c.shown)), qPrintable(err));
+        }
+        QProcess missing;
+        missing.start(kServer, {QStringLiteral("--config"), file + QStringLiteral(".missing")});
+        QVERIFY(missing.waitForFinished(30000));
+        QCOMPARE(missing.exitCode(), 1);
+        QVERIFY(QString::fromUtf8(missing.readAllStandardError())
+                    .contains(file + QStringLiteral(".missing\" не прочитан")));
+
+        // The course folder from the file; the command line over the file (its listen address is
+        // none of this computer's).
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("course = " + QDir::currentPath().toUtf8() + "\nlisten = 192.0.2.1:8443\ntls-cert =\n");
+        f.close();
+        Server server({QStringLiteral("--config"), file});
+        QProcess print;
+        print.start(kServer, {QStringLiteral("--config"), file, QStringLiteral("--fingerprint")});
+        QVERIFY(print.waitForFinished(30000));
+        QCOMPARE(print.readAllStandardOutput().trimmed().toStdString(), server.fingerprint());
     }
 
     void vanishedClientAndExpiredToken() {

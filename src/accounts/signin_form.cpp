@@ -2,10 +2,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 
-#include "accounts/accounts.h"
+#include "course/course.h"
 #include "store/error.h"
-#include "store/store.h"
-#include "store/textfile.h"
 #include "ui/dialogs.h"
 #include "ui/text.h"
 #include "ui/tform1.h"
@@ -17,8 +15,8 @@ const QString kRefused = QStringLiteral("Проверьте правильнос
 
 } // namespace
 
-void TForm1::refuseSignIn() {
-    dialogs::error(this, kRefused);
+void TForm1::refuseSignIn(const std::string& refusal) {
+    dialogs::error(this, refusal.empty() ? kRefused : QString::fromStdString(refusal));
     // The password is typed again from scratch; the name stays for correcting.
     MaskEdit1->clear();
     MaskEdit1->setFocus();
@@ -34,66 +32,57 @@ void TForm1::SpeedButton1Click() {
     }
     const std::string password = passwordFromQ(MaskEdit1->text());
     signedInName_ = *name;
-    // The list as it is now: other copies of the program register and delete too.
-    if (const auto refusal = accounts::registrationRefusal(
-            *name, textfile::readLinesIfExists(accounts::kUserList), adminLogin_)) {
+    // Checked against the list as it is now: other copies of the program register and delete too.
+    if (const auto refusal = course_.registerUser(*name, password)) {
         dialogs::error(this, QString::fromStdString(*refusal));
         return;
     }
-    if (const auto refusal = accounts::passwordRefusal(password)) {
-        dialogs::error(this, QString::fromStdString(*refusal));
-        return;
-    }
-    // The whole record first, then the list: a failure leaves no record or a whole one.
-    accounts::writeNewRecord(*name, password);
-    accounts::addToUserList(*name);
     loadUserList();
     dialogs::information(this, QStringLiteral("Пользователь зарегистрирован.Нажмите \"Далее>>\""));
 }
 
 void TForm1::SpeedButton3Click() {
     signedInName_ = fromQ(Edit2->text());
-    const std::string password = passwordFromQ(MaskEdit1->text());
-    // An empty login is no login: nobody signs in as administrator while the settings hold none.
-    if (!adminLogin_.empty() && signedInName_ == adminLogin_) {
-        if (password != adminPassword_) {
-            refuseSignIn();
-            return;
-        }
-        administrator_ = true;
-        showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
+    const course::SignInResult in = course_.signIn(signedInName_, passwordFromQ(MaskEdit1->text()));
+    // The topics of the grades read are locked, also when a later grade stops the sign-in.
+    for (int n = 1; n <= in.loaded; ++n)
+        if (in.grades[static_cast<std::size_t>(n - 1)] < 3)
+            enable("test" + std::to_string(n), false);
+    if (!in.problem.empty())
+        throw Error(in.problem);
+    if (in.role == course::Role::None) {
+        refuseSignIn(in.refusal);
+        return;
+    }
+    const bool administrator = in.role == course::Role::Administrator;
+    administrator_ = administrator;
+    showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
+    if (administrator) {
         for (const char* name :
              {"N0", "notch", "nred", "NOpt", "NEditor", "Ni", "Ntun", "nlab", "Nprak", "Nrk", "Nadm"})
             action(name)->setVisible(true);
         ComboBox1->setVisible(true);
         ComboBox1->setEnabled(true);
-        action("NaFormuAvtorizazii")->setVisible(false);
-        gradesOwner_ = signedInName_;
-        saveAtClose_ = true;
-        return;
+        // A lab server gives its settings and its users to the administrator alone: read them now
+        // (the course folder gave them at the start, with the login the administrator has used).
+        if (adminLogin_.empty()) {
+            loadSettings();
+            loadUserList();
+        }
+        // The live view of the class exists only where there is a class to see: on a lab server.
+        action("NMon")->setVisible(course_.monitor().has_value());
+    } else {
+        for (const char* name : {"N0", "Ni", "nlab", "Nprak", "Nrk", "Nadm"})
+            action(name)->setVisible(true);
     }
-    // A name without a record never signs in, whatever the password.
-    if (!accounts::hasRecord(signedInName_) ||
-        store::read(signedInName_, "password", accounts::kRecords) != password) {
-        refuseSignIn();
-        return;
-    }
-    gradesOwner_ = signedInName_;
-    for (int n = 1; n <= 10; ++n) {
-        grades_[n - 1] = accounts::storedGrade(signedInName_, n);
-        if (grades_[n - 1] < 3)
-            enable("test" + std::to_string(n), false);
-    }
-    showPanels({Panel1}, {Panel2, Panel3, Panel4, Panel6});
-    for (const char* name : {"N0", "Ni", "nlab", "Nprak", "Nrk", "Nadm"})
-        action(name)->setVisible(true);
     action("NaFormuAvtorizazii")->setVisible(false);
     saveAtClose_ = true;
 }
 
 void TForm1::SpeedButton2Click() {
     const std::string name = fromQ(Edit2->text());
-    if (store::read(name, "password", accounts::kRecords) != passwordFromQ(MaskEdit1->text())) {
+    const std::string password = passwordFromQ(MaskEdit1->text());
+    if (!course_.passwordMatches(name, password)) {
         dialogs::error(this, kRefused);
         return;
     }
@@ -104,11 +93,10 @@ void TForm1::SpeedButton2Click() {
                                  QStringLiteral("Удалить пользователя «%1» и все его оценки?").arg(shown),
                                  Answer::Cancel) != Answer::Ok)
         return;
-    // A section without a password (grades saved under the administrator login) is nobody's record
-    // and stays; a list line without any record goes, as the default text lets it.
-    if (accounts::hasRecord(name))
-        store::erase(name, accounts::kRecords);
-    accounts::removeFromUserList(name);
+    if (!course_.deleteUser(name, password)) { // the password changed meanwhile
+        dialogs::error(this, kRefused);
+        return;
+    }
     loadUserList();
     dialogs::information(this, QStringLiteral("Пользователь «%1» и все его оценки удалены.").arg(shown));
 }
@@ -121,13 +109,13 @@ void TForm1::SpeedButton7Click() {
         return;
     }
     const accounts::Settings typed{fromQ(Edit3->text()), passwordFromQ(Edit5->text()), fromQ(Edit6->text())};
-    if (const auto refusal =
-            accounts::settingsRefusal(typed, textfile::readLinesIfExists(accounts::kUserList))) {
-        dialogs::error(this, QString::fromStdString(*refusal));
-        return;
-    }
+    // A course that gives no password out shows none: left empty, the stored one stays.
+    std::optional<std::string> password = typed.password;
+    if (typed.password.empty() && adminPassword_.empty())
+        password.reset();
     // Takes effect at the next start; the settings in memory stay as loaded.
-    textfile::replace(accounts::kSettingsFile, accounts::settingsLine(typed));
+    if (const auto refusal = course_.writeSettings(typed, password))
+        dialogs::error(this, QString::fromStdString(*refusal));
 }
 
 } // namespace ortavia::ui

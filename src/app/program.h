@@ -1,12 +1,15 @@
 #pragma once
 // Start-up: the seven windows of the program, created once in a fixed order and kept until the
 // program ends; the title screen shown modally; the main window revealed when it closes.
+#include <QString>
 #include <memory>
+#include <string>
 
 #include "course/course.h"
 
 namespace ortavia::ui {
 
+class DocumentScheme;
 class TForm1;
 class TForm2;
 class TForm3;
@@ -19,6 +22,11 @@ class TOKRightDlg1;
 void prepareApplication();
 // The framework's translations of its own windows; called once the QApplication exists.
 void installTranslations();
+
+// The lab server's course at "HOST[:PORT]" whose certificate has the fingerprint, once it has
+// answered; nullptr when the address is none or the server cannot be reached or shows another
+// certificate, told in an error box naming the address.
+std::unique_ptr<course::Course> connectToServer(const QString& address, const std::string& fingerprint);
 
 class Program {
 public:
@@ -34,6 +42,7 @@ public:
 
     // The course every window reaches: declared first, so that it outlives the windows.
     std::unique_ptr<course::Course> course;
+    std::unique_ptr<DocumentScheme> documents; // the viewer's addresses of a lab server's documents
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TForm2> form2;
     std::unique_ptr<TForm3> form3;

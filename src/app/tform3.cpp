@@ -28,7 +28,8 @@ QString u(std::string_view text) {
 
 } // namespace
 
-TForm3::TForm3(QWidget* mainWindow, QWidget* parent) : QDialog(parent), mainWindow_(mainWindow) {
+TForm3::TForm3(QWidget* mainWindow, const deployment::Texts& t, QWidget* parent)
+    : QDialog(parent), mainWindow_(mainWindow) {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Титульный лист"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -44,7 +45,6 @@ TForm3::TForm3(QWidget* mainWindow, QWidget* parent) : QDialog(parent), mainWind
     emblem->setGeometry(512, 64, 137, 129);
 
     const QColor lime(0x00, 0xFF, 0x00), fuchsia(0xFF, 0x00, 0xFF);
-    const deployment::Texts t = deployment::read().texts;
     place(this, "Label1", u(t.institution), {32, 8}, 21, lime);
     place(this, "Label2", u(t.department), {152, 40}, 21, lime);
     place(this, "Label4", u(deployment::kCourseTitle), {192, 200}, 64, fuchsia);

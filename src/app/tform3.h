@@ -4,6 +4,8 @@
 #include <QDialog>
 #include <memory>
 
+#include "docs/deployment.h"
+
 class QTimer;
 
 namespace ortavia::ui {
@@ -15,7 +17,8 @@ class Layout;
 class TForm3 : public QDialog {
     Q_OBJECT
 public:
-    explicit TForm3(QWidget* mainWindow, QWidget* parent = nullptr);
+    // The texts are the course's deployment texts.
+    TForm3(QWidget* mainWindow, const deployment::Texts& texts, QWidget* parent = nullptr);
     ~TForm3() override;
     QTimer* timer() const { return Timer1; }
 

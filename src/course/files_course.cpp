@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <sys/stat.h>
 
 #include "store/atomicfile.h"
 #include "store/codepage.h"
@@ -119,11 +120,16 @@ const accounts::Settings& FilesCourse::loaded() {
 }
 
 accounts::Settings FilesCourse::settings() {
+    // The first reading is the session's, also when it fails: then the session has no administrator
+    // login and names no journal, as a program whose settings file is missing at its start.
+    const bool first = !settings_;
+    if (first)
+        settings_.emplace();
     if (!fsys::exists(accounts::kSettingsFile))
         throw Error("File not found");
     const std::vector<std::string> lines = textfile::readLines(accounts::kSettingsFile);
     const accounts::Settings s = accounts::parseSettings(lines.empty() ? std::string() : lines.front());
-    if (!settings_)
+    if (first)
         settings_ = s;
     return s;
 }
@@ -166,11 +172,19 @@ SignInResult FilesCourse::signIn(std::string_view name, std::string_view passwor
         result.refusal = kRefused;
         return result;
     }
-    Grades grades = grades_;
-    for (int n = 1; n <= 10; ++n)
-        grades[static_cast<std::size_t>(n - 1)] =
-            static_cast<std::uint8_t>(strToInt(stored("test" + std::to_string(n))) & 0xFF);
-    grades_ = grades;
+    // Grade by grade: a stored grade that is no number stops the sign-in, the grades before it read.
+    for (int n = 1; n <= 10; ++n) {
+        try {
+            grades_[static_cast<std::size_t>(n - 1)] =
+                static_cast<std::uint8_t>(strToInt(stored("test" + std::to_string(n))) & 0xFF);
+        } catch (const Error& e) {
+            result.problem = e.what();
+            result.loaded = n - 1;
+            result.grades = grades_;
+            return result;
+        }
+    }
+    result.loaded = 10;
     name_ = name;
     role_ = result.role = Role::Student;
     result.grades = grades_;
@@ -214,10 +228,21 @@ Grades FilesCourse::pickUser(std::string_view name) {
 }
 
 void FilesCourse::signOut() {
-    run_.reset();
+    // A save that fails keeps the session (and its run) for another try.
     if (role_ != Role::None)
         accounts::saveGrades(name_, grades_);
+    run_.reset();
     role_ = Role::None;
+}
+
+void FilesCourse::resume(std::string name, Role role, const Grades& grades, const std::string& journal,
+                         std::unique_ptr<testing::Run> run) {
+    settings();
+    settings_->journal = journal;
+    name_ = std::move(name);
+    role_ = role;
+    grades_ = grades;
+    run_ = std::move(run);
 }
 
 testing::ShownQuestion FilesCourse::startRun(std::string_view testName) {
@@ -251,7 +276,16 @@ Step FilesCourse::answer(int questionNumber, int place) {
         }
         break;
     case testing::Run::Taken::Last:
-        run_->finish(loaded().journal, grades_, writesRecord_);
+        // The end is told even when the record cannot be written: the grade is journalled and in
+        // the grade array.
+        run_->finish(loaded().journal, grades_, false);
+        if (writesRecord_) {
+            try {
+                accounts::saveGrades(name_, grades_);
+            } catch (const Error& e) {
+                step.recordProblem = e.what();
+            }
+        }
         break;
     }
     step.end = RunEnd{run_->grade(), run_->right(), run_->count()};
@@ -270,17 +304,27 @@ reports::ClassTable FilesCourse::classTable() {
     return reports::readClassTable();
 }
 
-reports::Statistics FilesCourse::statistics() {
+reports::Statistics FilesCourse::statistics(const Progress& progress) {
     reports::Statistics s;
     reports::addClassStatistics(s, reports::readClassTable());
-    if (const std::optional<std::string> journal = reports::readJournalContent(loaded().journal))
-        reports::addJournalStatistics(s, *journal);
+    reports::addJournalFile(s, loaded().journal, progress);
     return s;
 }
 
 reports::ItemAnalysis FilesCourse::itemAnalysis() {
     const std::optional<std::string> log = reports::readAnswerLog();
-    return log ? reports::analyseItems(*log) : reports::ItemAnalysis{};
+    return log ? reports::analyseItems(*log, reports::courseQuestionCount) : reports::ItemAnalysis{};
+}
+
+std::uint64_t FilesCourse::localReadSize() {
+    // The size of a course file, 0 when it cannot be looked at or is no file.
+    const auto size = [](std::string_view name) -> std::uint64_t {
+        struct stat st;
+        if (::stat(fsys::resolve(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return 0;
+        return static_cast<std::uint64_t>(st.st_size);
+    };
+    return size(loaded().journal) + size(testing::kAnswerLog);
 }
 
 testing::Options FilesCourse::options() {
@@ -305,12 +349,34 @@ Installed FilesCourse::installTest(int n, std::string_view sourceBytes) {
             message += "\nстрока " + std::to_string(r.line) + ": " + r.text;
         throw Error(message);
     }
+    Installed out = installTestFile(n, au::testFileContent(parsed.items));
+    out.questions = static_cast<int>(parsed.items.size());
+    return out;
+}
+
+std::vector<testing::authoring::Item> FilesCourse::testItems(int n) {
+    return testing::authoring::itemsOf(testing::testFileName("test" + std::to_string(n)));
+}
+
+TestFile FilesCourse::testFile(int n) {
+    const std::string path = testing::authoring::installPath(fsys::currentDirectory(), n);
+    return {fsys::displayName(path), fsys::exists(path)};
+}
+
+Installed FilesCourse::installTestFile(int n, std::string_view content) {
+    namespace au = testing::authoring;
+    if (n < 1 || n > 10)
+        throw Error("Номер теста " + std::to_string(n) + " должен быть от 1 до 10.");
     const std::string path = au::installPath(fsys::currentDirectory(), n);
     Installed out;
-    out.questions = static_cast<int>(parsed.items.size());
-    out.backup = au::install(path, au::testFileContent(parsed.items), fsys::currentDirectory());
+    out.backup = au::install(path, content, fsys::currentDirectory());
     out.path = fsys::displayName(path);
     return out;
+}
+
+std::vector<std::string> FilesCourse::installFigures(const std::vector<testing::authoring::Figure>& figures,
+                                                     std::string_view sourceFolder) {
+    return testing::authoring::installFigures(figures, sourceFolder, fsys::currentDirectory());
 }
 
 QUrl FilesCourse::documentUrl(std::string_view relativePath) {

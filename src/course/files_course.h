@@ -34,31 +34,41 @@ public:
     testing::ShownQuestion startRun(std::string_view testName) override;
     Step answer(int questionNumber, int place) override;
     void abandonRun() override;
+    std::string optionsProblem() const override { return optionsProblem_; }
 
     std::vector<std::string> journalLines() override;
     reports::ClassTable classTable() override;
-    reports::Statistics statistics() override;
+    reports::Statistics statistics(const Progress& progress = {}) override;
     reports::ItemAnalysis itemAnalysis() override;
+    std::uint64_t localReadSize() override;
 
     testing::Options options() override;
     void writeOptions(const testing::Options& options) override;
     Installed installTest(int n, std::string_view sourceBytes) override;
+    std::vector<testing::authoring::Item> testItems(int n) override;
+    TestFile testFile(int n) override;
+    Installed installTestFile(int n, std::string_view content) override;
+    std::vector<std::string> installFigures(const std::vector<testing::authoring::Figure>& figures,
+                                            std::string_view sourceFolder) override;
 
     QUrl documentUrl(std::string_view relativePath) override;
     std::optional<std::string> document(std::string_view relativePath) override;
     deployment::Reading deploymentTexts() override;
+    std::optional<Monitor> monitor() override { return std::nullopt; }
 
     // The record written at the end of a run is left to the caller (the server writes the records
     // of runs that end together as one change of the record file).
     void leaveRecordToCaller() { writesRecord_ = false; }
+    // A session the server brings back after its restart: who signed in, the session's grade
+    // array and journal file, and the run under way (or none). The settings file is read as at a
+    // sign-in; the journal stays the one the session had.
+    void resume(std::string name, Role role, const Grades& grades, const std::string& journal,
+                std::unique_ptr<testing::Run> run);
 
     // The session's state, for the server's live view and its checks.
     const std::string& signedInName() const { return name_; }
     const testing::Run* run() const { return run_.get(); }
     const std::string& journalName() { return loaded().journal; } // the session's journal file
-    // The options file's problem at the last start of a run (UTF-8), or empty: the run then goes
-    // on with the options off, as the test screen does.
-    const std::string& optionsProblem() const { return optionsProblem_; }
 
 private:
     const accounts::Settings& loaded(); // the settings of the session, read once

@@ -127,6 +127,7 @@ static const MenuEntry kEntries[] = {
     {"nred", "Тестті өзгерту", "Nadm", false, Action::Command, nullptr},
     {"NOpt", "Параметры тестов", "Nadm", false, Action::Command, nullptr},
     {"NEditor", "Редактор тестов", "Nadm", false, Action::Command, nullptr},
+    {"NMon", "Монитор класса", "Nadm", false, Action::Command, nullptr},
     {"NaFormuAvtorizazii", "Авторизация формаға", nullptr, true, Action::Command, nullptr},
     {"N21", "Көмек", nullptr, true, Action::Submenu, nullptr},
     {"N26", "Бағдарлама туралы", "N21", false, Action::Command, nullptr},

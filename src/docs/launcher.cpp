@@ -1,10 +1,8 @@
 #include "docs/launcher.h"
 
-#include "store/fsys.h"
-
 namespace ortavia::docs {
 
-std::optional<SlideShow> slideShowFor(std::string_view commandLine) {
+std::optional<std::string> slideShowFile(std::string_view commandLine) {
     constexpr std::string_view marker = " /s ";
     const std::size_t at = commandLine.find(marker);
     if (at == std::string_view::npos)
@@ -14,8 +12,12 @@ std::optional<SlideShow> slideShowFor(std::string_view commandLine) {
         file.remove_prefix(1);
     if (file.empty())
         return std::nullopt;
-    // The file is relative to the current directory, which the started program inherits.
-    return SlideShow{"soffice", {"--show", fsys::resolve(file)}};
+    return std::string(file);
+}
+
+SlideShow slideShowOf(const QUrl& presentation) {
+    const QString shown = presentation.isLocalFile() ? presentation.toLocalFile() : presentation.toString();
+    return SlideShow{"soffice", {"--show", shown.toStdString()}};
 }
 
 } // namespace ortavia::docs

@@ -2,6 +2,7 @@
 // The slide-show commands name the presentation program of an office suite by its Windows
 // installation path ("...\POWERPNT.EXE /s Data\Prezent\2.pps"). Elsewhere the same file is shown
 // as a full-screen slide show by the office suite found on the machine.
+#include <QUrl>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,7 +15,11 @@ struct SlideShow {
     std::vector<std::string> args; // UTF-8
 };
 
-// The equivalent command for this machine, or nullopt when the command line names no slide show.
-std::optional<SlideShow> slideShowFor(std::string_view commandLine);
+// The presentation a command line shows, relative to the course ("Data\Prezent\2.pps"), or nullopt
+// when the command line names no slide show.
+std::optional<std::string> slideShowFile(std::string_view commandLine);
+
+// The equivalent command for this machine of showing the presentation (a local file or an address).
+SlideShow slideShowOf(const QUrl& presentation);
 
 } // namespace ortavia::docs

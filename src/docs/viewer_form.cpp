@@ -2,8 +2,8 @@
 #include <QProcess>
 #include <QWebEngineView>
 
+#include "course/course.h"
 #include "docs/launcher.h"
-#include "store/fsys.h"
 #include "ui/tform1.h"
 
 namespace ortavia::ui {
@@ -23,21 +23,20 @@ void TForm1::opendoc(const std::string& relativePath) {
 }
 
 void TForm1::navigate(const std::string& relativePath) {
-    // The current directory followed directly by the relative path, then found on the file system
-    // with file names matched without regard to case.
-    const std::string formed = fsys::currentDirectory() + relativePath;
-    requestedUrl_ = QUrl::fromLocalFile(QString::fromStdString(fsys::resolve(formed)));
+    requestedUrl_ = course_.documentUrl(relativePath);
     WebBrowser1->setUrl(requestedUrl_);
 }
 
 void TForm1::launch(const std::string& commandLine) {
-    const std::optional<docs::SlideShow> show = docs::slideShowFor(commandLine);
-    if (!show)
+    const std::optional<std::string> file = docs::slideShowFile(commandLine);
+    if (!file)
         return;
+    // The presentation is a document of the course, found where the course keeps it.
+    const docs::SlideShow show = docs::slideShowOf(course_.documentUrl("\\" + *file));
     QStringList args;
-    for (const std::string& a : show->args)
+    for (const std::string& a : show.args)
         args << QString::fromStdString(a);
-    launcher(QString::fromStdString(show->program), args);
+    launcher(QString::fromStdString(show.program), args);
 }
 
 } // namespace ortavia::ui

@@ -18,6 +18,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "course/course.h"
 #include "reports/report_form.h"
 #include "reports/table_page.h"
 #include "store/codepage.h"
@@ -289,7 +290,10 @@ ClassOverview* ClassOverview::open(QWidget* mainWindow) {
 }
 
 void ClassOverview::reload() {
-    reports::ClassTable fresh = reports::readClassTable();
+    const auto* main = qobject_cast<const TForm1*>(parentWidget());
+    if (!main)
+        return;
+    reports::ClassTable fresh = main->course().classTable();
     model_->reset(nullptr);
     table_ = std::move(fresh);
     model_->reset(&table_);

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <functional>
 
-#include "accounts/accounts.h"
+#include "course/course.h"
 #include "ui/components.h"
 #include "ui/text.h"
 #include "ui/tform1.h"
@@ -33,17 +33,15 @@ void TForm1::showRightAnswers() {
 }
 
 void TForm1::showGrades() {
+    const course::Grades grades = course_.grades();
     for (int k = 1; k <= 12; ++k)
-        gradeLabels_[k - 1]->setText(QString::number(grades_[k - 1]));
+        gradeLabels_[k - 1]->setText(QString::number(grades[static_cast<std::size_t>(k - 1)]));
 }
 
 void TForm1::ComboBox1Select() {
     if (!administratorSignedIn())
         return;
-    const std::string name = fromQ(ComboBox1->currentText());
-    gradesOwner_ = name;
-    for (int k = 1; k <= 12; ++k)
-        grades_[k - 1] = accounts::storedGrade(name, k);
+    course_.pickUser(fromQ(ComboBox1->currentText()));
     LabelRight->setVisible(false); // another student's grades: the count of this run does not apply
     showGrades();
 }

@@ -19,7 +19,7 @@
 #include <optional>
 
 #include "accounts/accounts.h"
-#include "store/textfile.h"
+#include "course/course.h"
 #include "ui/design.h"
 #include "ui/dialogs.h"
 #include "ui/look.h"
@@ -201,7 +201,7 @@ void TOKRightDlg1::FormShow() {
     const QString kept = ComboBox1->currentText();
     ComboBox1->clear();
     // A fresh installation has no user list yet: that is an empty list.
-    for (const std::string& name : textfile::readLinesIfExists(accounts::kUserList))
+    for (const std::string& name : main_->course().userList())
         ComboBox1->addItem(toQ(name));
     ComboBox1->setCurrentIndex(ComboBox1->findText(kept, Qt::MatchExactly | Qt::MatchCaseSensitive));
     ComboBox1->setEditText(kept);
@@ -217,14 +217,14 @@ void TOKRightDlg1::OKBtnClick() {
         dialogs::error(this, QStringLiteral("Выберите студента из списка или введите его имя."));
         return;
     }
-    if (accounts::findUser(textfile::readLinesIfExists(accounts::kUserList), name) < 0 ||
-        !accounts::hasRecord(name)) {
+    course::Course& course = main_->course();
+    if (accounts::findUser(course.userList(), name) < 0 || !course.hasRecord(name)) {
         dialogs::error(this, QStringLiteral("Студент «%1» не зарегистрирован. Выберите студента из списка.")
                                  .arg(ComboBox1->currentText()));
         return;
     }
     main_->reportUserName = name;
-    reports::fillUserReport(report_->QuickRep1, main_->reportUserName);
+    reports::fillUserReport(report_->QuickRep1, main_->reportUserName, course.storedValues(name));
     report_->preview(this);
     accept();
 }

@@ -7,11 +7,9 @@
 #include <QPdfWriter>
 #include <QTextOption>
 
-#include "accounts/accounts.h"
 #include "store/codepage.h"
 #include "store/convert.h"
 #include "store/error.h"
-#include "store/store.h"
 
 namespace ortavia::reports {
 namespace {
@@ -72,16 +70,14 @@ QString totalLine(long long sum) {
     return QStringLiteral("Итого %1 баллов из 50 возможных").arg(sum);
 }
 
-void fillUserReport(UserReport& report, std::string_view userName) {
+void fillUserReport(UserReport& report, std::string_view userName,
+                    const std::array<std::string, 12>& stored) {
     report.userName = shown(userName);
-    std::array<std::string, 10> values;
-    for (int k = 1; k <= 10; ++k) {
-        values[k - 1] = store::read(userName, "test" + std::to_string(k), accounts::kRecords);
-        report.tests[k - 1] = testLine(k, values[k - 1]);
-    }
+    for (int k = 1; k <= 10; ++k)
+        report.tests[k - 1] = testLine(k, stored[static_cast<std::size_t>(k - 1)]);
     long long sum = 0; // ten 32-bit values never overflow it
-    for (const std::string& v : values)
-        sum += strToInt(v);
+    for (std::size_t k = 0; k < 10; ++k)
+        sum += strToInt(stored[k]);
     report.total = totalLine(sum);
 }
 

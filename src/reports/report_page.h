@@ -93,12 +93,12 @@ struct PrintedLabel {
     QString text;
 };
 
-// Fills the report of one user from the user records: the name, then the ten test lines with the
-// values exactly as read from "\users.ini", then the total of their integer values. Tests 11 and
-// 12 are not part of the report. A value that is not a decimal integer throws
+// Fills the report of one user from the stored values of the user's record (tests 1 ... 12): the
+// name, then the ten test lines with the values exactly as stored, then the total of their integer
+// values. Tests 11 and 12 are not part of the report. A value that is not a decimal integer throws
 // Error("'<value>' is not a valid integer value") with the name and the test lines already set and
 // the total line as it was.
-void fillUserReport(UserReport& report, std::string_view userName);
+void fillUserReport(UserReport& report, std::string_view userName, const std::array<std::string, 12>& stored);
 
 // The caption of test k's label and of the total line.
 QString testLine(int k, std::string_view value);

@@ -22,12 +22,10 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <QValueAxis>
-#include <sys/stat.h>
 
+#include "course/course.h"
 #include "store/codepage.h"
 #include "store/error.h"
-#include "store/fsys.h"
-#include "testing/options.h"
 #include "ui/components.h"
 #include "ui/dialogs.h"
 #include "ui/tform1.h"
@@ -62,19 +60,6 @@ QChartView* makeChartView(QWidget* parent, const char* name) {
     view->setRenderHint(QPainter::Antialiasing);
     view->setMinimumHeight(220);
     return view;
-}
-
-// The size of a course file, 0 when it cannot be looked at or is no file.
-std::uint64_t fileSize(std::string_view name) {
-    struct stat st;
-    if (::stat(fsys::resolve(name).c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return 0;
-    return static_cast<std::uint64_t>(st.st_size);
-}
-
-reports::ItemAnalysis analyseAnswerLog() {
-    const std::optional<std::string> log = reports::readAnswerLog();
-    return log ? reports::analyseItems(*log, reports::courseQuestionCount) : reports::ItemAnalysis{};
 }
 
 } // namespace
@@ -207,11 +192,13 @@ void TestStatistics::stopLoading() {
 
 void TestStatistics::reload(const std::string& journalName) {
     stopLoading();
-    reports::Statistics s;
-    reports::addClassStatistics(s, reports::readClassTable());
-    if (fileSize(journalName) + fileSize(testing::kAnswerLog) <= kReadAtOnce) {
-        reports::addJournalFile(s, journalName);
-        showLoaded(Loaded{std::move(s), analyseAnswerLog()});
+    const auto* main = qobject_cast<const TForm1*>(parentWidget());
+    if (!main)
+        return;
+    course::Course& course = main->course();
+    if (course.localReadSize() <= kReadAtOnce) {
+        reports::Statistics s = course.statistics();
+        showLoaded(Loaded{std::move(s), course.itemAnalysis()});
         return;
     }
     // A big journal: read by a worker, the window meanwhile responsive and showing the progress.
@@ -220,8 +207,7 @@ void TestStatistics::reload(const std::string& journalName) {
     ProgressStat->show();
     const int generation = generation_;
     stop_ = std::make_shared<std::atomic<bool>>(false);
-    worker_ = std::thread([this, generation, journalName, stop = stop_,
-                           statistics = std::make_shared<reports::Statistics>(std::move(s))] {
+    worker_ = std::thread([this, generation, journalName, stop = stop_, &course] {
         const auto post = [this, generation](auto&& toDo) {
             QMetaObject::invokeMethod(
                 this,
@@ -233,7 +219,7 @@ void TestStatistics::reload(const std::string& journalName) {
         };
         try {
             int shown = 0;
-            reports::addJournalFile(*statistics, journalName, [&](std::uint64_t done, std::uint64_t total) {
+            reports::Statistics statistics = course.statistics([&](std::uint64_t done, std::uint64_t total) {
                 const int percent = total ? static_cast<int>(done * 100 / total) : 100;
                 if (percent != shown) {
                     shown = percent;
@@ -243,7 +229,7 @@ void TestStatistics::reload(const std::string& journalName) {
             });
             if (*stop)
                 return;
-            auto loaded = std::make_shared<Loaded>(Loaded{std::move(*statistics), analyseAnswerLog()});
+            auto loaded = std::make_shared<Loaded>(Loaded{std::move(statistics), course.itemAnalysis()});
             post([this, loaded] {
                 worker_.join();
                 showLoaded(std::move(*loaded));

@@ -3,8 +3,8 @@
 // distribution of the stored grades over the class (a stacked bar chart), the number of students
 // who took it and the pass rate; from the journal the number of attempts per day (a line chart)
 // and the mean grade of each test over all attempts. Built from the class table and the journal
-// statistics of reports/, each file read once. A second page analyses the questions of each test
-// from the answer log: a table sorted by share right, the questions to review marked.
+// statistics of reports/ as the course gives them, each file read once. A second page analyses the questions
+// of each test from the answer log: a table sorted by share right, the questions to review marked.
 //
 // Small files are read at once. A journal and an answer log larger than kReadAtOnce bytes are read
 // by a worker thread, the journal as a stream in pieces: the window stays responsive and shows the
@@ -39,7 +39,7 @@ public:
     static constexpr std::uint64_t kReadAtOnce = 4 << 20;
 
     // The window of the main window (made on first use, then brought to the front), filled anew
-    // from the course folder and the journal of that name.
+    // from the main window's course; journalName names the session's journal in messages.
     static TestStatistics* open(QWidget* mainWindow, const std::string& journalName);
 
     void reload(const std::string& journalName);

@@ -1,12 +1,14 @@
 #include "server/server.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QHttpServerRequest>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMimeDatabase>
 #include <QRandomGenerator>
 #include <QUrlQuery>
+#include <iostream>
 
 #include "server/web.h"
 #include "store/codepage.h"
@@ -94,6 +96,8 @@ QJsonObject statisticsJson(const reports::Statistics& s) {
                                  {"passed", t.passed()},
                                  {"passRate", optionalNumber(t.passRate())},
                                  {"attempts", double(t.attempts)},
+                                 {"gradeSum", double(t.gradeSum)},
+                                 {"graded", double(t.graded)},
                                  {"meanGrade", optionalNumber(t.meanGrade())}});
     }
     for (const reports::DayAttempts& d : s.days)
@@ -172,6 +176,16 @@ std::vector<std::string> governed(int k) {
     return commands;
 }
 
+// A steady-clock time as ms since the epoch, and back: the saved times of a session.
+qint64 wallOf(Clock::time_point t) {
+    return QDateTime::currentMSecsSinceEpoch() -
+           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - t).count();
+}
+
+Clock::time_point steadyOf(qint64 wall) {
+    return Clock::now() - std::chrono::milliseconds(QDateTime::currentMSecsSinceEpoch() - wall);
+}
+
 QString clockText() {
     return QDateTime::currentDateTime().toString(QStringLiteral("HH:mm:ss"));
 }
@@ -198,30 +212,132 @@ LabServer::LabServer(Timeouts timeouts, QObject* parent) : QObject(parent), time
     http_.setMissingHandler([](const QHttpServerRequest&, QHttpServerResponder&& responder) {
         errorResponse(Status::NotFound, QStringLiteral("Нет такого запроса.")).write(std::move(responder));
     });
+    restore();
     connect(&sweeper_, &QTimer::timeout, this, [this] { sweep(); });
     sweeper_.start(1000);
+}
+
+QJsonObject LabServer::recordOf(Session& s) {
+    QJsonArray locked;
+    for (const std::string& command : s.locked)
+        locked.append(QString::fromStdString(command));
+    QJsonObject record{
+        {"token", QString::fromStdString(s.key)},
+        {"name", testing::keptText(s.course->signedInName())},
+        {"role", s.course->role() == course::Role::Administrator ? "administrator" : "student"},
+        {"address", s.address},
+        {"signedIn", s.signedInAt},
+        {"lastSeen", wallOf(s.lastSeen)},
+        {"runLastSeen", wallOf(s.runLastSeen)},
+        {"grades", gradesJson(s.course->grades())},
+        {"journal", testing::keptText(s.course->journalName())},
+        {"locked", locked}};
+    if (const testing::Run* run = s.course->run())
+        record.insert(QStringLiteral("run"), run->saved());
+    return record;
+}
+
+void LabServer::save(Session& s, bool whole) {
+    try {
+        if (whole) {
+            files_.write(recordOf(s));
+        } else {
+            QJsonObject change{{"lastSeen", wallOf(s.lastSeen)}, {"runLastSeen", wallOf(s.runLastSeen)}};
+            if (const testing::Run* run = s.course->run())
+                change.insert(QStringLiteral("run"), run->progress());
+            files_.progress(s.key, change);
+        }
+        s.savedSeen = s.lastSeen;
+        if (files_.large())
+            rewriteSessions();
+    } catch (const std::exception& e) {
+        std::cerr << "ortavia-server: " << e.what() << std::endl;
+    }
+}
+
+void LabServer::rewriteSessions() {
+    std::vector<QJsonObject> records;
+    for (auto& [key, s] : sessions_)
+        records.push_back(recordOf(s));
+    files_.rewrite(records);
+}
+
+void LabServer::forget(const Session& s) {
+    files_.remove(s.key);
+}
+
+void LabServer::restore() {
+    std::vector<QString> problems;
+    const auto now = Clock::now();
+    for (auto& [key, record] : files_.readAll(&problems)) {
+        Session s;
+        s.key = key;
+        try {
+            course::Grades grades{};
+            const QJsonArray saved = record.value(QStringLiteral("grades")).toArray();
+            if (record.value(QStringLiteral("token")).toString().toStdString() != key || saved.size() != 12)
+                throw Error("bad session record");
+            for (qsizetype k = 0; k < 12; ++k)
+                grades[static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(saved[k].toInt() & 0xFF);
+            const QString role = record.value(QStringLiteral("role")).toString();
+            std::unique_ptr<testing::Run> run;
+            if (record.contains(QStringLiteral("run")))
+                run = testing::Run::restored(record.value(QStringLiteral("run")).toObject());
+            s.address = record.value(QStringLiteral("address")).toString();
+            s.signedInAt = record.value(QStringLiteral("signedIn")).toInteger();
+            s.lastSeen = s.savedSeen = steadyOf(record.value(QStringLiteral("lastSeen")).toInteger());
+            s.runLastSeen = steadyOf(record.value(QStringLiteral("runLastSeen")).toInteger());
+            for (const QJsonValue command : record.value(QStringLiteral("locked")).toArray())
+                s.locked.insert(command.toString().toStdString());
+            s.course = std::make_unique<course::FilesCourse>();
+            s.course->leaveRecordToCaller();
+            s.course->resume(
+                testing::keptBytes(record.value(QStringLiteral("name"))),
+                role == QLatin1String("administrator") ? course::Role::Administrator : course::Role::Student,
+                grades, testing::keptBytes(record.value(QStringLiteral("journal"))), std::move(run));
+        } catch (const std::exception&) {
+            problems.push_back(QStringLiteral("сеанс %1… из \"%2\" не восстановлен: его запись не прочитана.")
+                                   .arg(QString::fromStdString(key.substr(0, 8)),
+                                        QDir(QStringLiteral(".server/sessions.log")).absolutePath()));
+            continue;
+        }
+        // Expired meanwhile: dropped as the sweep drops them (a run idle too long ends without a
+        // grade, its answers kept in the answer log).
+        if (now - s.lastSeen > timeouts_.sessionIdle)
+            continue;
+        Session& kept = sessions_.emplace(key, std::move(s)).first->second;
+        const testing::Run* run = kept.course->run();
+        if (run && !run->finished() && now - kept.runLastSeen > timeouts_.runIdle) {
+            ended(kept, 0);
+            kept.course->abandonRun();
+        }
+    }
+    for (const QString& p : problems)
+        std::cerr << "ortavia-server: " << p.toStdString() << std::endl;
+    // The log from here on: the sessions that live on, each by its record alone.
+    rewriteSessions();
 }
 
 LabServer::Session* LabServer::sessionOf(const QHttpServerRequest& request, bool administrator,
                                          QHttpServerResponse* refusal) {
     const QByteArray header = request.value(QByteArrayLiteral("Authorization"));
     const QByteArray prefix = QByteArrayLiteral("Bearer ");
-    std::string token = header.startsWith(prefix) ? header.mid(prefix.size()).toStdString() : std::string();
+    QByteArray token = header.startsWith(prefix) ? header.mid(prefix.size()) : QByteArray();
     // --- The web page: its session cookie instead of a token (web.cpp).
-    const bool byCookie = token.empty();
+    const bool byCookie = token.isEmpty();
     if (byCookie)
-        token = WebRoutes::cookieToken(request);
+        token = QByteArray::fromStdString(WebRoutes::cookieToken(request));
     // ---
-    auto it = sessions_.find(token);
+    auto it = sessions_.find(keyOf(token));
     const auto now = Clock::now();
     // An expired session is refused here and removed by the sweep, which ends its run.
-    if (token.empty() || it == sessions_.end() || now - it->second.lastSeen > timeouts_.sessionIdle) {
+    if (token.isEmpty() || it == sessions_.end() || now - it->second.lastSeen > timeouts_.sessionIdle) {
         *refusal = errorResponse(Status::Unauthorized, QStringLiteral("Сеанс закончился. Войдите снова."));
         return nullptr;
     }
     Session& s = it->second;
     // --- A page's session: only its own page may use it, a change with the session's CSRF token.
-    if (byCookie && !WebRoutes::cookieAllowed(request, token)) {
+    if (byCookie && !WebRoutes::cookieAllowed(request, token.toStdString())) {
         *refusal = errorResponse(Status::Forbidden, WebRoutes::kCrossSite);
         return nullptr;
     }
@@ -290,6 +406,8 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
     files->settings();
     files->leaveRecordToCaller();
     const course::SignInResult result = files->signIn(*name, *password);
+    if (!result.problem.empty()) // a stored grade that is no number: the record's fault, not a refusal
+        throw Error(result.problem);
     if (result.role == course::Role::None) {
         failed(*name);
         return errorResponse(Status::Unauthorized, QString::fromStdString(result.refusal));
@@ -300,9 +418,10 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
     const std::string token =
         QByteArray(reinterpret_cast<const char*>(words), sizeof words).toHex().toStdString();
     Session s;
-    s.token = token;
+    s.key = keyOf(QByteArray::fromStdString(token));
     s.course = std::move(files);
     s.address = request.remoteAddress().toString();
+    s.signedInAt = QDateTime::currentMSecsSinceEpoch();
     s.lastSeen = s.runLastSeen = Clock::now();
     // The stored grades lock the topics not yet passed (a student only).
     if (result.role == course::Role::Student)
@@ -313,7 +432,7 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
     QJsonObject out = personState(s);
     out.insert(QStringLiteral("token"), QString::fromStdString(token));
     out.insert(QStringLiteral("expiresIdle"), double(timeouts_.sessionIdle.count()));
-    sessions_.emplace(token, std::move(s));
+    save(sessions_.emplace(s.key, std::move(s)).first->second);
     return jsonResponse(out);
 }
 
@@ -337,11 +456,12 @@ QHttpServerResponse LabServer::passwordCheck(const QHttpServerRequest& request, 
 
 void LabServer::closeSession(Session& s) {
     // The save at close: the session's grade array, never anything the client sent.
-    const std::string token = s.token;
+    const std::string key = s.key;
     if (s.course->run() && !s.course->run()->finished())
         ended(s, 0);
     s.course->signOut();
-    sessions_.erase(token);
+    forget(s);
+    sessions_.erase(key);
 }
 
 QHttpServerResponse LabServer::registration(const QHttpServerRequest& request) {
@@ -379,12 +499,17 @@ void LabServer::sweep() {
         if (run && !run->finished() && now - s.runLastSeen > timeouts_.runIdle) {
             ended(s, 0);
             s.course->abandonRun();
+            save(s);
         }
         if (now - s.lastSeen > timeouts_.sessionIdle) {
             if (s.course->run() && !s.course->run()->finished())
                 ended(s, 0);
+            forget(s);
             it = sessions_.erase(it);
         } else {
+            // The time of the last request, kept within a minute for a session that only reads.
+            if (s.lastSeen - s.savedSeen > std::chrono::minutes(1))
+                save(s, false);
             ++it;
         }
     }
@@ -415,6 +540,7 @@ QHttpServerResponse LabServer::answerStep(Session& s, const QHttpServerRequest& 
         return errorResponse(Status::BadRequest, QStringLiteral("Нет такого ответа."));
     s.runLastSeen = Clock::now();
     const course::Step step = s.course->answer(question, place);
+    save(s, !step.next); // the end of the run changes the grades too
     QJsonObject out;
     if (!step.answerLogProblem.empty())
         out.insert(QStringLiteral("answerLogProblem"),
@@ -452,9 +578,13 @@ void LabServer::writeRecords() {
     for (const auto& p : batch) {
         if (!p->socket) // the client has gone meanwhile
             continue;
-        if (failure)
-            errorResponse(Status::InternalServerError, *failure).write(std::move(p->responder));
-        else
+        if (failure) {
+            // The run is over and journalled: its end is told with the record's problem, and the
+            // grade stays in the session's grade array, which the sign-out saves.
+            QJsonObject body = QJsonDocument::fromJson(p->response.data()).object();
+            body.insert(QStringLiteral("recordProblem"), *failure);
+            jsonResponse(body).write(std::move(p->responder));
+        } else
             p->response.write(std::move(p->responder));
     }
 }
@@ -555,7 +685,14 @@ void LabServer::addRoutes() {
                     if (s.course->run() && !s.course->run()->finished())
                         ended(s, 0);
                     s.runLastSeen = Clock::now();
-                    QJsonObject out = questionJson(s.course->startRun(test));
+                    QJsonObject out;
+                    try {
+                        out = questionJson(s.course->startRun(test));
+                    } catch (...) {
+                        save(s); // the run before, if any, has ended
+                        throw;
+                    }
+                    save(s);
                     if (!s.course->optionsProblem().empty())
                         out.insert(QStringLiteral("optionsProblem"),
                                    QString::fromStdString(s.course->optionsProblem()) +
@@ -602,6 +739,7 @@ void LabServer::addRoutes() {
                     if (s.course->run() && !s.course->run()->finished())
                         ended(s, 0);
                     s.course->abandonRun();
+                    save(s);
                     return jsonResponse({});
                 }));
 
@@ -648,11 +786,13 @@ void LabServer::addRoutes() {
             return jsonResponse({{"name", u(*name)}, {"values", values}});
         }));
     http_.route("/api/admin/pick", Method::Post,
-                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                withSession(true, [this](Session& s, const QHttpServerRequest& r) {
                     const std::optional<std::string> name = text(bodyOf(r), "name");
                     if (!name)
                         return errorResponse(Status::BadRequest, kNotEncodable);
-                    return jsonResponse({{"grades", gradesJson(s.course->pickUser(*name))}});
+                    const course::Grades picked = s.course->pickUser(*name);
+                    save(s);
+                    return jsonResponse({{"grades", gradesJson(picked)}});
                 }));
     http_.route("/api/admin/delete", Method::Post,
                 withSession(true, [](Session& s, const QHttpServerRequest& r) {
@@ -707,6 +847,62 @@ void LabServer::addRoutes() {
                                  {"path", QString::fromStdString(out.path)},
                                  {"backup", QString::fromStdString(out.backup)}});
         }));
+    // The administrator's test tools: the questions of an installed test with their right answers
+    // (the test editor), how the course names a test file, a whole test file made on the
+    // administrator's computer, and the figures its questions name.
+    const auto testNumber = [](const QHttpServerRequest& r) {
+        return r.query().queryItemValue(QStringLiteral("number")).toInt();
+    };
+    http_.route("/api/admin/test/items", Method::Get,
+                withSession(true, [testNumber](Session& s, const QHttpServerRequest& r) {
+                    QJsonArray items;
+                    for (const testing::authoring::Item& item : s.course->testItems(testNumber(r))) {
+                        QJsonArray answers;
+                        for (const std::string& a : item.answers)
+                            answers.append(u(a));
+                        items.append(QJsonObject{{"text", u(item.text)},
+                                                 {"answers", answers},
+                                                 {"right", item.right},
+                                                 {"line", item.line}});
+                    }
+                    return jsonResponse({{"items", items}});
+                }));
+    http_.route("/api/admin/test/file", Method::Get,
+                withSession(true, [testNumber](Session& s, const QHttpServerRequest& r) {
+                    const course::TestFile file = s.course->testFile(testNumber(r));
+                    return jsonResponse(
+                        {{"shown", QString::fromStdString(file.shown)}, {"installed", file.installed}});
+                }));
+    http_.route("/api/admin/test/install", Method::Post,
+                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                    const QJsonObject body = bodyOf(r);
+                    const QByteArray content =
+                        QByteArray::fromBase64(body.value(QStringLiteral("content")).toString().toLatin1());
+                    const course::Installed out = s.course->installTestFile(
+                        body.value(QStringLiteral("number")).toInt(0), content.toStdString());
+                    return jsonResponse({{"path", QString::fromStdString(out.path)},
+                                         {"backup", QString::fromStdString(out.backup)}});
+                }));
+    http_.route("/api/admin/test/figures", Method::Post,
+                withSession(true, [](Session& s, const QHttpServerRequest& r) {
+                    const QJsonObject body = bodyOf(r);
+                    std::vector<testing::authoring::Figure> figures;
+                    for (const QJsonValue v : body.value(QStringLiteral("figures")).toArray()) {
+                        const QJsonObject f = v.toObject();
+                        testing::authoring::Figure figure{
+                            f.value(QStringLiteral("name")).toString().toStdString(), std::nullopt};
+                        if (f.value(QStringLiteral("bytes")).isString())
+                            figure.bytes =
+                                QByteArray::fromBase64(f.value(QStringLiteral("bytes")).toString().toLatin1())
+                                    .toStdString();
+                        figures.push_back(std::move(figure));
+                    }
+                    QJsonArray written;
+                    for (const std::string& name : s.course->installFigures(
+                             figures, body.value(QStringLiteral("sourceFolder")).toString().toStdString()))
+                        written.append(QString::fromStdString(name));
+                    return jsonResponse({{"written", written}});
+                }));
     http_.route(
         "/api/admin/monitor", Method::Get, withSession(true, [this](Session&, const QHttpServerRequest&) {
             QJsonArray people, recent;

@@ -2,7 +2,9 @@
 // The lab server: one course folder (the current directory) served to the clients over HTTPS with
 // JSON. Every student's and the administrator's session is a FilesCourse of its own, found by a
 // random token; the run of a test lives here, and grades, journal and answer log are written by the
-// same core code as on a single computer. Sessions live in memory only.
+// same core code as on a single computer. Every session and its run are also written to the
+// server's own folder (.server/sessions.log) at each change, before the reply, and read back at the
+// next start, so that a restart of the server loses no run under way.
 #include <QHttpServer>
 #include <QHttpServerResponder>
 #include <QJsonObject>
@@ -18,6 +20,7 @@
 #include <string>
 
 #include "course/files_course.h"
+#include "server/session_files.h"
 
 namespace ortavia::server {
 
@@ -38,10 +41,11 @@ public:
 
 private:
     struct Session {
-        std::string token;
+        std::string key; // the SHA-256 of the token: the token itself is kept nowhere
         std::unique_ptr<course::FilesCourse> course;
         QString address;
-        Clock::time_point lastSeen, runLastSeen;
+        qint64 signedInAt = 0; // ms since the epoch
+        Clock::time_point lastSeen, runLastSeen, savedSeen;
         std::set<std::string> locked; // commands of topics the student may not open yet
     };
     struct Failures {
@@ -78,8 +82,16 @@ private:
     void unlockPassed(Session& s);
     void sweep();
     void ended(const Session& s, int grade);
+    // The session's record written (before the reply): whole, or only the times and the progress
+    // of its run. A failure is told on the server's error output and the session goes on in memory.
+    void save(Session& s, bool whole = true);
+    QJsonObject recordOf(Session& s);
+    void rewriteSessions(); // the log of the sessions rewritten with their records alone
+    void forget(const Session& s);
+    void restore();
 
     Timeouts timeouts_;
+    SessionFiles files_;
     QHttpServer http_;
     QTimer sweeper_;
     std::map<std::string, Session> sessions_;

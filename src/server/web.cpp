@@ -284,7 +284,7 @@ void WebRoutes::add(LabServer& server) {
                 return signedIn;
             QJsonObject person = QJsonDocument::fromJson(signedIn.data()).object();
             const std::string token = person.take(QStringLiteral("token")).toString().toStdString();
-            LabServer::Session& s = server.sessions_.at(token);
+            LabServer::Session& s = server.sessions_.at(keyOf(QByteArray::fromStdString(token)));
             if (s.course->role() != course::Role::Student) {
                 server.closeSession(s);
                 return errorResponse(

@@ -1008,44 +1008,62 @@ std::string install(std::string_view path, std::string_view content, std::string
 
 std::vector<std::string> installFigures(std::string_view sourcePath, std::string_view courseFolder,
                                         const std::vector<std::string>& texts) {
+    return installFigures(figuresBeside(sourcePath, texts), sourceFolderOf(sourcePath), courseFolder);
+}
+
+std::string sourceFolderOf(std::string_view sourcePath) {
+    return QFileInfo(QString::fromStdString(fsys::resolve(sourcePath))).absolutePath().toStdString();
+}
+
+std::vector<Figure> figuresBeside(std::string_view sourcePath, const std::vector<std::string>& texts) {
     QStringList names;
     for (const std::string& t : texts)
         for (const QString& name : notation::figureNames(QString::fromStdString(cp::toUtf8(t))))
             if (!names.contains(name))
                 names << name;
-    if (names.isEmpty())
+    const QString from = QString::fromStdString(sourceFolderOf(sourcePath));
+    std::vector<Figure> figures;
+    for (const QString& name : names) {
+        Figure figure{name.toStdString(), std::nullopt};
+        const QString path = notation::plainFigureName(name) ? notation::figurePath(from, name) : QString();
+        if (!path.isEmpty()) {
+            QFile in(path);
+            if (!in.open(QIODevice::ReadOnly))
+                throw Error("Не удалось прочитать рисунок " + path.toStdString() + ": " +
+                            in.errorString().toStdString() + ". Тест не установлен.");
+            figure.bytes = in.readAll().toStdString();
+        }
+        figures.push_back(std::move(figure));
+    }
+    return figures;
+}
+
+std::vector<std::string> installFigures(const std::vector<Figure>& figures, std::string_view sourceFolder,
+                                        std::string_view courseFolder) {
+    if (figures.empty())
         return {};
-    const QString from = QFileInfo(QString::fromStdString(fsys::resolve(sourcePath))).absolutePath();
     const std::string folder = std::string(courseFolder) + "/data/tests/img";
     const QString to = QString::fromStdString(fsys::resolve(folder));
-    std::vector<QString> copies;
-    for (const QString& name : names) {
+    for (const Figure& figure : figures) {
+        const QString name = QString::fromStdString(figure.name);
         if (!notation::plainFigureName(name))
             throw Error(
-                "Рисунок «" + name.toStdString() +
+                "Рисунок «" + figure.name +
                 "»: имя рисунка должно быть простым именем файла, без папки и «..». Тест не установлен.");
-        const QString path = notation::figurePath(from, name);
-        if (path.isEmpty() && notation::figurePath(to, name).isEmpty())
-            throw Error("Рисунка «" + name.toStdString() + "» нет ни рядом с файлом вопросов (" +
-                        from.toStdString() + "), ни в папке рисунков курса " + to.toStdString() +
+        if (!figure.bytes && notation::figurePath(to, name).isEmpty())
+            throw Error("Рисунка «" + figure.name + "» нет ни рядом с файлом вопросов (" +
+                        std::string(sourceFolder) + "), ни в папке рисунков курса " + to.toStdString() +
                         ". Тест не установлен.");
-        copies.push_back(path);
     }
     if (!QDir().mkpath(to))
         throw Error("Не удалось создать папку рисунков курса " + to.toStdString() + ". Тест не установлен.");
     std::vector<std::string> copied;
-    for (std::size_t k = 0; k < copies.size(); ++k) {
-        if (copies[k].isEmpty())
+    for (const Figure& figure : figures) {
+        if (!figure.bytes)
             continue; // in the course already
-        QFile in(copies[k]);
-        if (!in.open(QIODevice::ReadOnly))
-            throw Error("Не удалось прочитать рисунок " + copies[k].toStdString() + ": " +
-                        in.errorString().toStdString() + ". Тест не установлен.");
-        const QByteArray bytes = in.readAll();
-        const QString target = QDir(to).filePath(names[static_cast<qsizetype>(k)]);
-        textfile::replace(fsys::rawPath(target.toStdString()),
-                          std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-        copied.push_back(names[static_cast<qsizetype>(k)].toStdString());
+        const QString target = QDir(to).filePath(QString::fromStdString(figure.name));
+        textfile::replace(fsys::rawPath(target.toStdString()), *figure.bytes);
+        copied.push_back(figure.name);
     }
     return copied;
 }
@@ -1061,11 +1079,9 @@ std::string installPath(std::string_view courseFolder, int n) {
     return tests + "/test" + std::to_string(n) + ".ini";
 }
 
-Installed installEnciphered(std::string_view sourcePath, std::string_view courseFolder, int n,
-                            encipher::Working& working) {
+Enciphered encipherForInstall(std::string_view sourcePath, const encipher::Working& working) {
     if (sourcePath.empty())
         throw Error("Файл вопросов не выбран.");
-    const std::string path = installPath(courseFolder, n);
     std::vector<std::string> lines;
     try {
         lines = readSource(sourcePath);
@@ -1074,12 +1090,24 @@ Installed installEnciphered(std::string_view sourcePath, std::string_view course
     }
     if (std::string why = encipher::sourceRefusal(lines); !why.empty())
         throw Error(why + " Файл теста не изменён.");
-    encipher::Working next = working;
+    Enciphered out;
+    out.next = working;
+    out.result = encipher::convert(lines, out.next);
+    out.content = testFileContent(out.result);
+    return out;
+}
+
+Installed installEnciphered(std::string_view sourcePath, std::string_view courseFolder, int n,
+                            encipher::Working& working) {
+    if (sourcePath.empty())
+        throw Error("Файл вопросов не выбран.");
+    const std::string path = installPath(courseFolder, n);
+    Enciphered enciphered = encipherForInstall(sourcePath, working);
     Installed out;
-    out.result = encipher::convert(lines, next);
-    out.backup = install(path, testFileContent(out.result), courseFolder);
+    out.result = std::move(enciphered.result);
+    out.backup = install(path, enciphered.content, courseFolder);
     out.path = fsys::displayName(path);
-    working = std::move(next);
+    working = std::move(enciphered.next);
     return out;
 }
 

@@ -89,6 +89,17 @@ std::string install(std::string_view path, std::string_view content, std::string
 // nor in the course already, throws Error naming it. Gives the names copied.
 std::vector<std::string> installFigures(std::string_view sourcePath, std::string_view courseFolder,
                                         const std::vector<std::string>& texts);
+// The same in two steps, where the source and the course are on different computers: the figures the
+// texts name, read from beside the source (a name that is no plain file name is not looked for), and
+// their install, every name checked first; sourceFolder (UTF-8) names the source's folder in messages.
+struct Figure {
+    std::string name;                 // UTF-8, as the questions name it
+    std::optional<std::string> bytes; // none beside the source
+};
+std::vector<Figure> figuresBeside(std::string_view sourcePath, const std::vector<std::string>& texts);
+std::string sourceFolderOf(std::string_view sourcePath);
+std::vector<std::string> installFigures(const std::vector<Figure>& figures, std::string_view sourceFolder,
+                                        std::string_view courseFolder);
 // The path of test n in the course folder: <course>/data/tests/test<n>.ini.
 std::string installPath(std::string_view courseFolder, int n);
 
@@ -102,5 +113,13 @@ struct Installed {
 };
 Installed installEnciphered(std::string_view sourcePath, std::string_view courseFolder, int n,
                             encipher::Working& working);
+// The conversion alone: the test file content and the working values it leaves (taken over once the
+// file is in place).
+struct Enciphered {
+    encipher::Result result;
+    std::string content;
+    encipher::Working next;
+};
+Enciphered encipherForInstall(std::string_view sourcePath, const encipher::Working& working);
 
 } // namespace ortavia::testing::authoring

@@ -333,9 +333,7 @@ std::vector<authoring::Item> Document::items() const {
 // ---------------------------------------------------------------------------------------------
 // Opening and saving
 
-std::vector<Question> openTest(int n) {
-    const std::vector<authoring::Item> items =
-        authoring::itemsOf(testing::testFileName("test" + std::to_string(n)));
+std::vector<Question> questionsOf(const std::vector<authoring::Item>& items) {
     std::vector<Question> out;
     out.reserve(items.size());
     for (const authoring::Item& item : items)
@@ -360,14 +358,6 @@ std::vector<Question> openSource(std::string_view path) {
     for (const authoring::Item& item : parsed.items)
         out.push_back(fromItem(item));
     return out;
-}
-
-std::string saveAsTest(const Document& document, std::string_view courseFolder, int n) {
-    if (n < 1 || n > 10)
-        throw Error("Номер теста " + std::to_string(n) + " должен быть от 1 до 10.");
-    const std::vector<authoring::Item> items = document.items();
-    const std::string path = authoring::installPath(courseFolder, n);
-    return authoring::install(path, authoring::testFileContent(items));
 }
 
 void exportTo(const Document& document, std::string_view path, authoring::Format format) {

@@ -104,19 +104,13 @@ private:
     QUndoStack undo_;
 };
 
-// The questions of test n (1 ... 10) of the course in the current directory, as a test run reads
-// them; throws Error naming what keeps the file from being read back.
-std::vector<Question> openTest(int n);
+// The questions of the items of an installed test (as the course gives them) for editing.
+std::vector<Question> questionsOf(const std::vector<authoring::Item>& items);
 // The questions of a question source (a code page path or fsys::rawPath) in any encoding and
 // format the import reads; throws Error listing the questions that cannot be taken (nothing is
 // opened then).
 std::vector<Question> openSource(std::string_view path);
 
-// Puts the document in place as test n of the course folder, as "ortavia-tests install" does
-// (the old file kept as testN.ini.bak, replaced in one step under its lock); gives the backup's
-// name shown to the user, or an empty text. Throws Error (nothing written) while questions are
-// not complete.
-std::string saveAsTest(const Document& document, std::string_view courseFolder, int n);
 // Writes the document as a question source in the format (UTF-8); a failure leaves an existing
 // file whole.
 void exportTo(const Document& document, std::string_view path, authoring::Format format);

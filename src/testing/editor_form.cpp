@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "course/course.h"
 #include "reports/report_form.h"
 #include "store/error.h"
 #include "store/fsys.h"
@@ -417,10 +418,6 @@ void TestEditor::guarded(void (TestEditor::*command)()) {
     dialogs::guarded(this, [this, command] { (this->*command)(); });
 }
 
-std::string TestEditor::courseFolder() const {
-    return tryFromQ(course_).value_or(fsys::rawPath(course_.toStdString()));
-}
-
 // ---------------------------------------------------------------------------------------------
 // Showing the document
 
@@ -633,7 +630,7 @@ void TestEditor::ButtonOpenClick() {
     const int n = SpinTest->value();
     if (!mayDrop(QStringLiteral("Открыть тест №%1 без сохранения?").arg(n)))
         return;
-    opened(ed::openTest(n), n, QStringLiteral("тест №%1").arg(n));
+    opened(ed::questionsOf(main_->course().testItems(n)), n, QStringLiteral("тест №%1").arg(n));
 }
 
 void TestEditor::ButtonImportClick() {
@@ -716,10 +713,10 @@ void TestEditor::ButtonSaveClick() {
         return;
     doc_.items(); // what keeps the test from being saved is named before anything is asked
     const int n = SpinTest->value();
-    const std::string course = courseFolder();
-    const std::string path = au::installPath(course, n);
-    const QString shown = u(fsys::displayName(path));
-    if (n != openedTest_ && fsys::exists(path) &&
+    course::Course& course = main_->course();
+    const course::TestFile file = course.testFile(n);
+    const QString shown = u(file.shown);
+    if (n != openedTest_ && file.installed &&
         dialogs::warningOkCancel(
             this,
             QStringLiteral("Заменить тест №%1 (%2)? Прежний файл останется рядом как test%1.ini.bak.")
@@ -727,7 +724,7 @@ void TestEditor::ButtonSaveClick() {
                 .arg(shown),
             Answer::Cancel) != Answer::Ok)
         return;
-    const std::string backup = ed::saveAsTest(doc_, course, n);
+    const std::string backup = course.installTestFile(n, au::testFileContent(doc_.items())).backup;
     doc_.markSaved();
     openedTest_ = n;
     openedName_ = QStringLiteral("тест №%1").arg(n);

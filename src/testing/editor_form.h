@@ -74,7 +74,6 @@ private:
     void showState();
     void select(int i);
     void edited(int field, const QString& text);
-    std::string courseFolder() const;
 
     TForm1* main_ = nullptr;
     testing::editor::Document doc_;

@@ -10,11 +10,13 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShowEvent>
 #include <QSpinBox>
 #include <QTextEdit>
 
+#include "course/course.h"
 #include "store/error.h"
 #include "store/fsys.h"
 #include "testing/authoring.h"
@@ -244,29 +246,46 @@ void TForm2::Button1Click() {
 }
 
 void TForm2::installIntoCourse(const std::string& source) {
-    // The course folder is the one the window was opened in; the file dialog has moved the current
-    // directory since.
-    const QString folder = remembered_.isEmpty() ? QDir::currentPath() : remembered_;
-    const std::string course = tryFromQ(folder).value_or(fsys::rawPath(folder.toStdString()));
-    // The figures the questions name go to the course with them; a bad name installs nothing.
+    namespace au = testing::authoring;
+    // The source is read here, where the file dialog has left the current directory; what it makes is
+    // then installed into the course, in this order: the figures, the tests folder, the test file.
     std::vector<std::string> lines;
     try {
-        lines = testing::authoring::readSource(source);
+        lines = au::readSource(source);
     } catch (const Error&) {
         // The conversion below names what is wrong with the source.
     }
-    testing::authoring::installFigures(source, course, lines);
-    const testing::authoring::Installed out =
-        testing::authoring::installEnciphered(source, course, SpinEdit1->value(), working_);
+    const std::vector<au::Figure> figures = au::figuresBeside(source, lines);
+    const std::string sourceFolder = au::sourceFolderOf(source);
+    std::optional<au::Enciphered> enciphered;
+    std::exception_ptr refused;
+    try {
+        enciphered = au::encipherForInstall(source, working_);
+    } catch (const Error&) {
+        refused = std::current_exception();
+    }
+    // The course folder is the one the window was opened in; the tool's own files go on being written
+    // where the dialog has moved the current directory.
+    const QString moved = QDir::currentPath();
+    if (!remembered_.isEmpty())
+        QDir::setCurrent(remembered_);
+    const auto back = qScopeGuard([&moved] { QDir::setCurrent(moved); });
+    course::Course& course = main_->course();
+    course.installFigures(figures, sourceFolder);
+    course.testFile(SpinEdit1->value()); // a course without its tests folder is named first
+    if (refused)
+        std::rethrow_exception(refused);
+    const course::Installed out = course.installTestFile(SpinEdit1->value(), enciphered->content);
+    working_ = std::move(enciphered->next);
     showWorking();
-    Label1->setText(QStringLiteral("Вопрос №%1").arg(out.result.questions));
+    Label1->setText(QStringLiteral("Вопрос №%1").arg(enciphered->result.questions));
     QString text =
         QStringLiteral("Создание тестов успешно завершено.\n\nВопросов: %1.\nТест установлен в курс: %2")
-            .arg(out.result.questions)
+            .arg(enciphered->result.questions)
             .arg(QString::fromStdString(out.path));
     if (!out.backup.empty())
         text += QStringLiteral("\nПрежний файл сохранён как %1").arg(QString::fromStdString(out.backup));
-    text += notesText(out.result.notes);
+    text += notesText(enciphered->result.notes);
     dialogs::information(this, text);
 }
 

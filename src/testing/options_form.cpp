@@ -8,6 +8,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "course/course.h"
 #include "store/error.h"
 #include "ui/components.h"
 #include "ui/dialogs.h"
@@ -69,9 +70,11 @@ TestOptions* TestOptions::open(QWidget* mainWindow) {
 }
 
 void TestOptions::reload() {
+    const auto* main = qobject_cast<const TForm1*>(parentWidget());
     testing::Options options;
     try {
-        options = testing::readOptions();
+        if (main)
+            options = main->course().options();
     } catch (const Error& e) {
         dialogs::error(this, QString::fromStdString(e.what()) +
                                  QStringLiteral(" Показаны параметры по умолчанию; сохранение заменит "
@@ -90,7 +93,7 @@ bool TestOptions::save() {
     if (!main || !main->administratorSignedIn())
         return false;
     try {
-        testing::writeOptions(shown());
+        main->course().writeOptions(shown());
     } catch (const Error& e) {
         dialogs::error(
             this, QStringLiteral("Параметры тестов не сохранены: %1").arg(QString::fromStdString(e.what())));

@@ -1,5 +1,6 @@
 #include "testing/run.h"
 
+#include <QJsonArray>
 #include <QString>
 
 #include "accounts/accounts.h"
@@ -77,6 +78,7 @@ Run::Taken Run::answer(int n, int place, std::string* logProblem) {
     const bool isRight = item.right == std::to_string(chosen);
     if (isRight)
         ++right_;
+    chosen_.push_back(place);
     try {
         textfile::appendLine(kAnswerLog, answerLogLine(user_, journalTime(), journalDate(), test_,
                                                        item.fileNumber, chosen, isRight));
@@ -103,6 +105,97 @@ void Run::finish(std::string_view journalName, Grades& grades, bool writeRecord)
     textfile::appendLine(journalName, journalLine(user_, journalTime(), journalDate(), test_, g));
     if (writeRecord)
         accounts::saveGrades(user_, grades);
+}
+
+QString keptText(std::string_view bytes) {
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string keptBytes(const QJsonValue& v) {
+    if (!v.isString())
+        throw Error("bad run record");
+    const QString s = v.toString();
+    for (const QChar c : s)
+        if (c.unicode() > 0xFF)
+            throw Error("bad run record");
+    return s.toLatin1().toStdString();
+}
+
+namespace {
+
+int numberIn(const QJsonValue& v, int lowest, int highest) {
+    const int n = v.toInt(lowest - 1);
+    if (!v.isDouble() || n < lowest || n > highest)
+        throw Error("bad run record");
+    return n;
+}
+
+} // namespace
+
+QJsonObject Run::progress() const {
+    QJsonArray answers;
+    for (std::size_t i = 0; i < chosen_.size(); ++i)
+        answers.append(QJsonArray{static_cast<int>(i) + 1, chosen_[i]});
+    return {{"answers", answers}, {"right", right_}, {"finished", finished_}};
+}
+
+QJsonObject Run::saved() const {
+    QJsonArray questions;
+    for (const Item& item : questions_) {
+        QJsonArray texts, places;
+        for (std::size_t k = 0; k < 5; ++k) {
+            texts.append(keptText(item.answers[k]));
+            places.append(item.places[k]);
+        }
+        questions.append(QJsonObject{{"file", item.fileNumber},
+                                     {"text", keptText(item.text)},
+                                     {"answers", texts},
+                                     {"right", keptText(item.right)},
+                                     {"places", places}});
+    }
+    QJsonObject record = progress();
+    record.insert(QStringLiteral("test"), keptText(test_));
+    record.insert(QStringLiteral("user"), keptText(user_));
+    record.insert(QStringLiteral("shuffle"), shuffle_);
+    record.insert(QStringLiteral("questions"), questions);
+    return record;
+}
+
+std::unique_ptr<Run> Run::restored(const QJsonObject& record) {
+    std::unique_ptr<Run> run(new Run);
+    run->test_ = keptBytes(record.value(QLatin1String("test")));
+    run->user_ = keptBytes(record.value(QLatin1String("user")));
+    run->shuffle_ = record.value(QLatin1String("shuffle")).toBool();
+    for (const QJsonValue q : record.value(QLatin1String("questions")).toArray()) {
+        Item item;
+        item.fileNumber = numberIn(q[QLatin1String("file")], 1, kMostQuestions);
+        item.text = keptBytes(q[QLatin1String("text")]);
+        item.right = keptBytes(q[QLatin1String("right")]);
+        const QJsonArray texts = q[QLatin1String("answers")].toArray();
+        const QJsonArray places = q[QLatin1String("places")].toArray();
+        if (texts.size() != 5 || places.size() != 5)
+            throw Error("bad run record");
+        for (qsizetype k = 0; k < 5; ++k) {
+            item.answers[static_cast<std::size_t>(k)] = keptBytes(texts[k]);
+            item.places[static_cast<std::size_t>(k)] = numberIn(places[k], 1, 5);
+        }
+        run->questions_.push_back(std::move(item));
+    }
+    if (run->questions_.empty())
+        throw Error("bad run record");
+    const QJsonArray answers = record.value(QLatin1String("answers")).toArray();
+    for (qsizetype i = 0; i < answers.size(); ++i) {
+        const QJsonArray a = answers[i].toArray();
+        if (a.size() != 2 || numberIn(a[0], 1, run->count()) != i + 1)
+            throw Error("bad run record");
+        run->chosen_.push_back(numberIn(a[1], 1, 5));
+    }
+    run->current_ = static_cast<int>(run->chosen_.size()) + 1;
+    run->right_ = numberIn(record.value(QLatin1String("right")), 0, run->current_ - 1);
+    run->finished_ = record.value(QLatin1String("finished")).toBool();
+    if (run->current_ > run->count() + 1 || (run->finished_ && !run->answered()))
+        throw Error("bad run record");
+    return run;
 }
 
 } // namespace ortavia::testing

@@ -4,8 +4,10 @@
 // the answers one by one, each with the number of the question it answers, and at the end grades,
 // writes the journal line and the student's record. The lines it writes are those of the test
 // screen: one answer-log line per answer, one journal line and the twelve grades at the end.
+#include <QJsonObject>
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
@@ -24,6 +26,12 @@ struct ShownQuestion {
     std::string text;                   // code page
     std::array<std::string, 5> answers; // places A ... E as shown; an empty one is not shown
 };
+
+// A code page text kept byte for byte in a saved record: each byte as the character of its value
+// (U+0000 ... U+00FF), so that every byte comes back as it was. keptBytes throws Error for a value
+// that is no such text.
+QString keptText(std::string_view bytes);
+std::string keptBytes(const QJsonValue& value);
 
 class Run {
 public:
@@ -55,7 +63,15 @@ public:
     void finish(std::string_view journalName, Grades& grades, bool writeRecord = true);
     bool finished() const { return finished_; }
 
+    // The whole run as the lab server keeps it across a restart: the questions as read at the start
+    // (texts, answers, right answers, the places shown), the answers taken with their question
+    // numbers, the right count. restored() throws Error for a record it cannot use.
+    QJsonObject saved() const;
+    QJsonObject progress() const; // the part of saved() that an answer changes
+    static std::unique_ptr<Run> restored(const QJsonObject& record);
+
 private:
+    Run() = default;
     struct Item {
         int fileNumber = 0;
         std::string text;
@@ -66,6 +82,7 @@ private:
     std::string test_, user_;
     bool shuffle_ = false;
     std::vector<Item> questions_;
+    std::vector<int> chosen_; // the place taken for each question answered
     int current_ = 1;
     int right_ = 0;
     bool finished_ = false;

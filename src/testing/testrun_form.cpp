@@ -6,12 +6,9 @@
 #include <QScrollBar>
 #include <QTextEdit>
 
-#include "accounts/accounts.h"
+#include "course/course.h"
 #include "store/convert.h"
 #include "store/error.h"
-#include "store/fsys.h"
-#include "store/textfile.h"
-#include "testing/options.h"
 #include "testing/testing.h"
 #include "ui/announce.h"
 #include "ui/answer_button.h"
@@ -34,28 +31,14 @@ void TForm1::Button2Click() {
     // before it there is nobody to grade.
     if (!saveAtClose_)
         return;
-    if (const std::optional<std::string> refusal = testing::testFileRefusal(currentTest_)) {
-        dialogs::error(this, QString::fromStdString(*refusal));
-        return;
-    }
     // The run asks the test as it is now, read whole: a test installed meanwhile changes nothing of
     // it. A test that cannot be graded is not started.
-    test_ = testing::TestSnapshot(currentTest_);
-    questionCount_ = test_.questionCount();
-    // The teacher's options; a bad options file is named and the run goes on with them off.
-    testing::Options options;
-    try {
-        options = testing::readOptions();
-    } catch (const Error& e) {
-        dialogs::error(this, QString::fromStdString(e.what()) +
+    const testing::ShownQuestion first = course_.startRun(currentTest_);
+    // A bad options file is named and the run goes on with the options off.
+    if (const std::string problem = course_.optionsProblem(); !problem.empty())
+        dialogs::error(this, QString::fromStdString(problem) +
                                  QStringLiteral(" Тест идёт без параметров; сообщите администратору."));
-    }
-    shuffleAnswers_ = options.shuffleAnswers;
-    asked_.clear();
-    if (options.draw > 0) {
-        asked_ = testing::drawnQuestions(test_, questionCount_, options.draw, testing::randomEngine());
-        questionCount_ = static_cast<int>(asked_.size());
-    }
+    questionCount_ = first.count;
     answerLogFailed_ = false;
     tag_ = 1;
     right_ = 0;
@@ -67,11 +50,7 @@ void TForm1::Button2Click() {
     action("Ni")->setVisible(false);
     runActive_ = true;
     runScreen_ = Panel3;
-    loadQuestion(1);
-}
-
-int TForm1::fileQuestion(int n) const {
-    return asked_.empty() ? n : asked_[static_cast<std::size_t>(n - 1)];
+    showQuestion(first);
 }
 
 void TForm1::showAnswer(int place, const QString& text) {
@@ -83,19 +62,13 @@ void TForm1::showAnswer(int place, const QString& text) {
     answerLetters_[static_cast<std::size_t>(place - 1)]->setVisible(shown);
 }
 
-void TForm1::loadQuestion(int n) {
-    const int q = fileQuestion(n);
-    const QString question = toQ(test_.question(q));
-    answerPlaces_ = testing::answerOrder(shuffleAnswers_, testing::randomEngine());
-    for (int k = 1; k <= 5; ++k) {
-        const QString text = toQ(test_.answer(q, answerPlaces_[static_cast<std::size_t>(k - 1)]));
-        // A shuffled answer's letter prefix would name the wrong place.
-        showAnswer(k, shuffleAnswers_ ? testing::withoutLetterPrefix(text) : text);
-    }
+void TForm1::showQuestion(const testing::ShownQuestion& q) {
+    for (int k = 1; k <= 5; ++k)
+        showAnswer(k, toQ(q.answers[static_cast<std::size_t>(k - 1)]));
     // The question typeset, the answers' rows as high as their texts need; from the top.
-    questionArea_->setQuestion(question);
+    questionArea_->setQuestion(toQ(q.text));
     questionArea_->verticalScrollBar()->setValue(0);
-    LabelCounter->setText(QStringLiteral("%1 из %2").arg(n).arg(questionCount_));
+    LabelCounter->setText(QStringLiteral("%1 из %2").arg(q.number).arg(q.count));
     // Each question starts unanswered, with the keyboard on its first answer.
     auto* first = findComponentAs<AnswerButton>(this, QStringLiteral("RadioButton1"));
     AnswerButton::clearMarks(first->parentWidget());
@@ -107,23 +80,7 @@ void TForm1::loadQuestion(int n) {
         }
     // The focus lands on an answer: a screen reader is told the question and the count as well.
     announce(this,
-             QStringLiteral("Вопрос %1 из %2. %3").arg(n).arg(questionCount_).arg(Memo1->toPlainText()));
-}
-
-void TForm1::logAnswer(int question, int chosen, bool right) {
-    try {
-        textfile::appendLine(testing::kAnswerLog,
-                             testing::answerLogLine(signedInName_, testing::journalTime(),
-                                                    testing::journalDate(), currentTest_, question, chosen,
-                                                    right));
-    } catch (const Error& e) {
-        // The log is the teacher's analysis; the test goes on without it.
-        if (!answerLogFailed_)
-            dialogs::error(this, QString::fromStdString(e.what()) +
-                                     QStringLiteral(" Ответы этого теста не попадут в журнал ответов; тест "
-                                                    "продолжается."));
-        answerLogFailed_ = true;
-    }
+             QStringLiteral("Вопрос %1 из %2. %3").arg(q.number).arg(q.count).arg(Memo1->toPlainText()));
 }
 
 void TForm1::RadioButtonDblClick(int k) {
@@ -134,39 +91,49 @@ void TForm1::RadioButtonDblClick(int k) {
 void TForm1::RadioButton6DblClick() {
     if (!runActive_)
         return;
-    // The place clicked names the answer of the file shown there.
+    // The place clicked (A ... E); the course knows which answer of the file it shows.
     const int place = clickedAnswer_.empty() ? 0 : clickedAnswer_.back() - '0';
-    const int answer = place >= 1 && place <= 5 ? answerPlaces_[static_cast<std::size_t>(place - 1)] : place;
-    const std::string chosen = std::to_string(answer);
-    const int question = fileQuestion(tag_);
-    const bool right = test_.rightAnswer(question) == chosen;
-    if (right)
-        ++right_;
-    logAnswer(question, answer, right);
-    ++tag_;
-    if (tag_ <= questionCount_) {
-        loadQuestion(tag_);
+    course::Step step;
+    try {
+        step = course_.answer(tag_, place);
+    } catch (const Error&) {
+        // The last answer taken, its end not written (the journal): the run is over all the same.
+        if (tag_ == questionCount_) {
+            ++tag_;
+            runActive_ = false;
+        }
+        throw;
+    }
+    if (!step.answerLogProblem.empty() && !answerLogFailed_) {
+        // The log is the teacher's analysis; the test goes on without it, told once.
+        answerLogFailed_ = true;
+        dialogs::error(this, QString::fromStdString(step.answerLogProblem) +
+                                 QStringLiteral(" Ответы этого теста не попадут в журнал ответов; тест "
+                                                "продолжается."));
+    }
+    if (step.next) {
+        tag_ = step.next->number;
+        showQuestion(*step.next);
         return;
     }
     // The run is over.
     runActive_ = false;
-    percentage_ = 100.0 * right_ / questionCount_;
-    grade_ = testing::gradeFor(right_, questionCount_);
-    const int entry = testing::entryNumber(currentTest_);
-    if (entry >= 1 && entry <= 12)
-        grades_[entry - 1] = static_cast<std::uint8_t>(grade_);
-    textfile::appendLine(journalName_, testing::journalLine(signedInName_, testing::journalTime(),
-                                                            testing::journalDate(), currentTest_, grade_));
+    tag_ = step.end->count + 1;
+    right_ = step.end->right;
+    questionCount_ = step.end->count;
+    grade_ = step.end->grade;
     // From here leaving the progress screen gives the menu entries back ("<<Назад" or any other
     // command); until here (a journal that cannot be written) leaving the test screen does.
     runScreen_ = Panel2;
     NiClick();
     showRightAnswers();
     announce(this, QStringLiteral("Тест окончен. Оценка: %1. %2").arg(grade_).arg(LabelRight->text()));
+    const course::Grades grades = course_.grades();
     for (int k = 1; k <= 12; ++k)
-        if (grades_[k - 1] >= 3)
+        if (grades[static_cast<std::size_t>(k - 1)] >= 3)
             enable("test" + std::to_string(k), true);
-    saveGrades();
+    if (!step.recordProblem.empty())
+        throw Error(step.recordProblem);
 }
 
 void TForm1::leaveRunIfLeft() {
@@ -175,23 +142,18 @@ void TForm1::leaveRunIfLeft() {
     // the progress screen after the run's end) is no longer the one the user sees.
     if (!runScreen_ || seenScreen() == runScreen_)
         return;
+    const bool abandoned = runActive_;
     runActive_ = false;
     runScreen_ = nullptr;
     action("N0")->setVisible(true);
     action("Ni")->setVisible(true);
-}
-
-void TForm1::saveGrades() {
-    // A student's record takes the student's own grades only, never those of another name that
-    // the grade array may hold; the administrator's grade array goes under the administrator login.
-    if (!administratorSignedIn() && gradesOwner_ != signedInName_)
-        return;
-    accounts::saveGrades(signedInName_, grades_);
+    if (abandoned)
+        course_.abandonRun();
 }
 
 void TForm1::FormClose() {
     if (saveAtClose_)
-        saveGrades();
+        course_.signOut();
 }
 
 void TForm1::enable(const std::string& name, bool value) {

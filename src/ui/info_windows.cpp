@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QSvgWidget>
 
-#include "docs/deployment.h"
 #include "ui/components.h"
 #include "ui/design.h"
 #include "ui/look.h"
@@ -26,7 +25,7 @@ QString u(std::string_view text) {
 
 } // namespace
 
-TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
+TOKRightDlg::TOKRightDlg(const deployment::Texts& t, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("OKRightDlg"));
     setWindowTitle(QStringLiteral("О программе"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
@@ -46,7 +45,6 @@ TOKRightDlg::TOKRightDlg(QWidget* parent) : QDialog(parent) {
     const QColor text = palette().color(QPalette::WindowText);
     makeLabel(this, "Label1", QStringLiteral("Данное электронное пособие"), {224, 24}, big, text);
     makeLabel(this, "Label2", QStringLiteral("предназначено для изучения студентами"), {224, 56}, big, text);
-    const deployment::Texts t = deployment::read().texts;
     makeLabel(this, "Label3", u(t.specialty), {256, 88}, look::font(look::kArial, 16, true), text);
     makeLabel(this, "Label4", QStringLiteral("по дисциплине \"Ортавия\""), {224, 120}, big, text);
     makeLabel(this, "Label5", u(t.city) + u(", ") + u(t.year), {232, 208},
@@ -84,7 +82,7 @@ void TOKRightDlg::keyPressEvent(QKeyEvent* event) {
     QDialog::keyPressEvent(event);
 }
 
-TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
+TForm5::TForm5(const deployment::Texts& t, QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("Об авторе"));
     resize(kAuthorsDesign);
@@ -96,7 +94,6 @@ TForm5::TForm5(QWidget* parent) : QWidget(parent, Qt::Window) {
 
     const QFont credit = look::font(look::kSerif, 19, true);
     const QColor red(0xFF, 0x00, 0x00);
-    const deployment::Texts t = deployment::read().texts;
     auto* compiler =
         makeLabel(this, "Label2", u("Құрастырушы:\n") + u(t.compiler) + u("\n") + u(t.compilerPosition),
                   {24, 312}, credit, red);

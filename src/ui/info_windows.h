@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <memory>
 
+#include "docs/deployment.h"
+
 namespace ortavia::ui {
 
 namespace design {
@@ -14,7 +16,8 @@ class Layout;
 class TOKRightDlg : public QDialog {
     Q_OBJECT
 public:
-    explicit TOKRightDlg(QWidget* parent = nullptr);
+    // The texts are the course's deployment texts.
+    explicit TOKRightDlg(const deployment::Texts& texts, QWidget* parent = nullptr);
     ~TOKRightDlg() override;
     void OKBtnClick();
 
@@ -29,7 +32,7 @@ private:
 class TForm5 : public QWidget {
     Q_OBJECT
 public:
-    explicit TForm5(QWidget* parent = nullptr);
+    explicit TForm5(const deployment::Texts& texts, QWidget* parent = nullptr);
     ~TForm5() override;
 
 protected:

@@ -16,14 +16,13 @@
 #include <QWebEngineView>
 #include <memory>
 
-#include "accounts/accounts.h"
+#include "course/course.h"
 #include "docs/catalogue.h"
 #include "reports/report_form.h"
 #include "store/error.h"
-#include "store/fsys.h"
 #include "store/store.h"
-#include "store/textfile.h"
 #include "testing/encipher_form.h"
+#include "ui/announce.h"
 #include "ui/answer_button.h"
 #include "ui/components.h"
 #include "ui/design.h"
@@ -128,6 +127,10 @@ void TForm1::setWindows(TForm2* form2, TOKRightDlg* about, TOKRightDlg1* reportD
     about_ = about;
     reportDialog_ = reportDialog;
     authors_ = authors;
+}
+
+std::array<std::uint8_t, 12> TForm1::grades() const {
+    return course_.grades();
 }
 
 void TForm1::crypt(const std::string& text, int key, std::string& out) {
@@ -339,6 +342,16 @@ void TForm1::buildTestScreen() {
                 [this, k] { guarded([this, k] { RadioButtonDblClick(k); }); });
     }
     questionArea_->setDesign(Memo1, panel5, buttons, answerLetters_);
+    LabelLink =
+        makeLabel(p, "LabelLink", QStringLiteral("Нет связи с сервером, ответ будет отправлен повторно…"),
+                  {40, 706}, look::font(look::kSansSerif, 14, true), look::kWarn);
+    LabelLink->setVisible(false);
+}
+
+void TForm1::connectionLost(bool lost) {
+    LabelLink->setVisible(lost);
+    if (lost)
+        announce(this, LabelLink->text());
 }
 
 void TForm1::buildProgress() {
@@ -480,6 +493,7 @@ void TForm1::bindCommand(QAction* a, const char* name) {
         {"nred", &TForm1::nredClick},   {"NaFormuAvtorizazii", &TForm1::NaFormuAvtorizaziiClick},
         {"N26", &TForm1::N26Click},     {"N15", &TForm1::N15Click},
         {"Ne", &TForm1::NeClick},       {"NEditor", &TForm1::NEditorClick},
+        {"NMon", &TForm1::NMonClick},
     };
     auto handler = handlers.at(name);
     commands_[a] = [this, handler] { (this->*handler)(); };
@@ -519,7 +533,7 @@ void TForm1::FormShow() {
 
 void TForm1::loadUserList() {
     // A fresh installation has no user list yet: that is an empty list.
-    users_ = textfile::readLinesIfExists(accounts::kUserList);
+    users_ = course_.userList();
     ComboBox1->clear();
     for (const std::string& n : users_)
         ComboBox1->addItem(toQ(n));
@@ -531,11 +545,8 @@ void TForm1::loadUserList() {
 }
 
 void TForm1::loadSettings() {
-    if (!fsys::exists(accounts::kSettingsFile))
-        throw Error("File not found");
-    const std::vector<std::string> lines = textfile::readLines(accounts::kSettingsFile);
-    const accounts::Settings settings =
-        accounts::parseSettings(lines.empty() ? std::string() : lines.front());
+    // The lab server gives no password out: the fields then stay empty.
+    const accounts::Settings settings = course_.settings();
     adminLogin_ = settings.login;
     adminPassword_ = settings.password;
     journalName_ = settings.journal;

@@ -1,8 +1,8 @@
 #pragma once
 // The main window: its screens are panels stacked over one another (the highest visible panel is
-// the one the user sees), its menu is built from the fixed menu table, and its state is the run's
-// state: the signed-in name, the grade array, the save-at-close flag, the administrator settings
-// and the running test.
+// the one the user sees), its menu is built from the fixed menu table, and its state mirrors what
+// the course holds for the session: the signed-in name, the save-at-close flag, the administrator
+// settings and the question on screen. The grade array and the run are the course's.
 #include <QMainWindow>
 #include <QStringList>
 #include <QUrl>
@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "testing/run.h"
 #include "testing/testing.h"
 
 class QAction;
@@ -47,6 +48,9 @@ public:
 
     // The course every window reaches, whether the course folder or the lab server.
     course::Course& course() const { return course_; }
+    // While an answer waits for the lab server's connection to come back, the test screen says so
+    // beneath the question; the notice goes when the answer has gone through.
+    void connectionLost(bool lost);
 
     // Windows that the main window's commands show; set by start-up once all windows exist.
     void setWindows(TForm2* form2, TOKRightDlg* about, TOKRightDlg1* reportDialog, TForm5* authors);
@@ -64,7 +68,7 @@ public:
 
     // Run state, read by the other windows and by tests.
     const std::string& signedInName() const { return signedInName_; }
-    const std::array<std::uint8_t, 12>& grades() const { return grades_; }
+    std::array<std::uint8_t, 12> grades() const; // the course's grade array
     bool saveAtClose() const { return saveAtClose_; }
     const std::string& adminLogin() const { return adminLogin_; }
     const std::string& adminPassword() const { return adminPassword_; }
@@ -109,6 +113,7 @@ public:
     void NSvodClick(); // the class overview (reports/class_overview_form.cpp)
     void NStatClick(); // the test statistics (reports/statistics_form.cpp)
     void NOptClick();  // the options of the tests (testing/options_form.cpp)
+    void NMonClick();  // the live view of a lab server (reports/class_monitor_form.cpp)
     // The test editor (testing/editor_form.cpp).
     void NEditorClick();
     void N26Click();
@@ -141,13 +146,10 @@ private:
     void loadSettings();
     void loadUserList();
     void showGrades();
-    void loadQuestion(int n);
+    void showQuestion(const testing::ShownQuestion& question);
     void showAnswer(int place, const QString& text); // place 1 ... 5 (A ... E); an empty answer is hidden
-    int fileQuestion(int n) const;                   // the question of the file asked n-th
-    void logAnswer(int question, int chosen, bool right);
     void showRightAnswers();
-    void refuseSignIn();
-    void saveGrades();
+    void refuseSignIn(const std::string& refusal); // empty: the usual text
     QAction* action(const char* name) const;
     void navigate(const std::string& relativePath);
     void leaveRunIfLeft();
@@ -174,6 +176,7 @@ private:
     QComboBox* ComboBox1 = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* LabelCounter = nullptr; // "n из N" on the test screen
+    QLabel* LabelLink = nullptr;    // the lost connection's notice on the test screen
     QLabel* LabelRight = nullptr;   // the right answers of the run just finished, on the progress screen
     std::array<QLabel*, 12> gradeLabels_{};
     std::array<QLabel*, 5> answerLetters_{}; // "A" ... "E" in front of the answers
@@ -192,31 +195,22 @@ private:
     bool shown_ = false;
     bool closing_ = false;
     std::string signedInName_;
-    std::array<std::uint8_t, 12> grades_{};
     bool saveAtClose_ = false;
     bool administrator_ = false;
     std::string adminLogin_, adminPassword_, journalName_;
 
-    // The running test.
+    // The running test, as the course shows it.
     std::string currentTest_;
-    testing::TestSnapshot test_; // the test file as the run started
-    int tag_ = 0;                // current question number
+    int tag_ = 0; // current question number
     int right_ = 0;
     int questionCount_ = 0;
-    double percentage_ = 0;
     int grade_ = 0;
     std::string clickedAnswer_;
-    // The teacher's options of the running test: the questions drawn (empty: all, in file order)
-    // and the answer of the file that each place A ... E shows.
-    bool shuffleAnswers_ = false;
-    std::vector<int> asked_;
-    std::array<int, 5> answerPlaces_{1, 2, 3, 4, 5};
     bool answerLogFailed_ = false; // the answer log's error is shown once per run
     bool runActive_ = false;
     // The screen whose leaving gives back N0 and Ni, which a run hides: the test screen while the
     // run goes on, the progress screen once it has ended; none when nothing is hidden.
     QWidget* runScreen_ = nullptr;
-    std::string gradesOwner_;     // whose grades the grade array holds (the picker loads another's)
     int chosenUser_ = -1;         // the item of ComboBox1 last chosen
     bool pickerDeleting_ = false; // the key being handled in ComboBox1 deletes
     QUrl requestedUrl_;

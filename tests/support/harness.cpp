@@ -71,7 +71,9 @@ QStringList CourseFolder::lines(const QString& relative) const {
     return lines;
 }
 
-Running::Running(bool closeTitle) {
+Running::Running(bool closeTitle) : Running(nullptr, closeTitle) {}
+
+Running::Running(std::unique_ptr<course::Course> course, bool closeTitle) : program(std::move(course)) {
     ui::dialogs::resetTestState();
     if (closeTitle) {
         QTimer::singleShot(0, program.form3.get(), &QWidget::close);

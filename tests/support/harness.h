@@ -49,6 +49,8 @@ private:
 class Running {
 public:
     explicit Running(bool closeTitle = true);
+    // The program on the course given (the lab server's client) rather than the current directory.
+    explicit Running(std::unique_ptr<course::Course> course, bool closeTitle = true);
     ~Running();
     ui::Program program;
     ui::TForm1* main() const { return program.form1.get(); }
