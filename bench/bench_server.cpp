@@ -4,7 +4,9 @@
 // the time from the first last answer sent to the last grade received, and the server's memory.
 // Goals on the 2-core machine: p99 <= 50 ms for an answer, <= 200 ms for the end of a run, all
 // ends within 5 s, resident memory <= 100 MB.
-// Run: ./build/bench/bench_server [students] [seconds between answers]
+// With --web the students use the page for students instead: the page loaded, sign-in through the
+// page's route, then the session cookie with the page's CSRF token and origin on every request.
+// Run: ./build/bench/bench_server [--web] [students] [seconds between answers]
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -39,6 +41,7 @@ constexpr int kQuestions = 12;
 struct Student {
     std::unique_ptr<QNetworkAccessManager> nam;
     QByteArray token;
+    QByteArray csrf; // the page's token against cross-site requests (--web): the page's, then the session's
     int index = 0;
     int next = 1; // the question to answer
     bool done = false;
@@ -79,8 +82,10 @@ double cpuSeconds(qint64 pid) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int n = argc > 1 ? std::max(1, std::atoi(argv[1])) : 300;
-    const double pace = argc > 2 ? std::max(0.05, std::atof(argv[2])) : 1.0;
+    QStringList args = app.arguments().mid(1);
+    const bool web = args.removeAll(QStringLiteral("--web")) > 0;
+    const int n = args.size() > 0 ? std::max(1, args[0].toInt()) : 300;
+    const double pace = args.size() > 1 ? std::max(0.05, args[1].toDouble()) : 1.0;
     QTemporaryDir dir;
     QDir::setCurrent(dir.path());
     QDir().mkpath(QStringLiteral("data/tests"));
@@ -124,9 +129,16 @@ int main(int argc, char** argv) {
         request.setHeader(QNetworkRequest::ContentTypeHeader, QStringLiteral("application/json"));
         if (!s.token.isEmpty())
             request.setRawHeader("Authorization", "Bearer " + s.token);
+        if (web) {
+            request.setRawHeader("Origin", base.toLatin1());
+            request.setRawHeader("X-CSRF-Token", s.csrf);
+        }
         auto timer = std::make_shared<QElapsedTimer>();
         timer->start();
-        QNetworkReply* reply = s.nam->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+        // An empty path with no body: the page itself, whose token the page's sign-in carries.
+        QNetworkReply* reply = path == QStringLiteral("/")
+                                   ? s.nam->get(request)
+                                   : s.nam->post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
         course::pinFingerprint(reply, fingerprint);
         QObject::connect(reply, &QNetworkReply::finished, reply, [reply, timer, kind, then] {
             latencies[kind].push_back(static_cast<double>(timer->nsecsElapsed()) / 1e6);
@@ -135,7 +147,14 @@ int main(int argc, char** argv) {
                 ++failures;
                 std::fprintf(stderr, "%s: %s\n", qPrintable(kind), qPrintable(reply->errorString()));
             }
-            then(QJsonDocument::fromJson(reply->readAll()).object());
+            const QByteArray data = reply->readAll();
+            QJsonObject object = QJsonDocument::fromJson(data).object();
+            const QRegularExpressionMatch page =
+                QRegularExpression(QStringLiteral("name=\"ortavia-page\" content=\"([0-9a-f]+)\""))
+                    .match(QString::fromLatin1(data));
+            if (page.hasMatch())
+                object.insert(QStringLiteral("pageToken"), page.captured(1));
+            then(object);
             reply->deleteLater();
         });
     };
@@ -174,17 +193,33 @@ int main(int argc, char** argv) {
         s.index = i;
         s.nam = std::make_unique<QNetworkAccessManager>();
         // Sign-ins spread over the first two seconds, as a class arriving.
-        QTimer::singleShot(QRandomGenerator::global()->bounded(2000), [&, sp = &s, i] {
-            send(*sp, QStringLiteral("sign-in"), QStringLiteral("/api/signin"),
-                 {{"name", QStringLiteral("student%1").arg(i)}, {"password", QStringLiteral("pw%1").arg(i)}},
-                 [&, sp](const QJsonObject& body) {
-                     sp->token = body.value(QStringLiteral("token")).toString().toLatin1();
-                     send(*sp, QStringLiteral("test start"), QStringLiteral("/api/run/start"),
-                          {{"test", "test1"}}, [&, sp](const QJsonObject&) {
-                              ++started;
-                              QTimer::singleShot(
-                                  QRandomGenerator::global()->bounded(static_cast<int>(pace * 1000)),
-                                  [&, sp] { answerNext(*sp); });
+        const auto startTest = [&, sp = &s] {
+            send(*sp, QStringLiteral("test start"), QStringLiteral("/api/run/start"), {{"test", "test1"}},
+                 [&, sp](const QJsonObject&) {
+                     ++started;
+                     QTimer::singleShot(QRandomGenerator::global()->bounded(static_cast<int>(pace * 1000)),
+                                        [&, sp] { answerNext(*sp); });
+                 });
+        };
+        const QJsonObject account{{"name", QStringLiteral("student%1").arg(i)},
+                                  {"password", QStringLiteral("pw%1").arg(i)}};
+        // Sign-ins spread over the first two seconds, as a class arriving.
+        QTimer::singleShot(QRandomGenerator::global()->bounded(2000), [&, sp = &s, account, startTest] {
+            if (!web) {
+                send(*sp, QStringLiteral("sign-in"), QStringLiteral("/api/signin"), account,
+                     [&, sp, startTest](const QJsonObject& body) {
+                         sp->token = body.value(QStringLiteral("token")).toString().toLatin1();
+                         startTest();
+                     });
+                return;
+            }
+            send(*sp, QStringLiteral("page"), QStringLiteral("/"), {},
+                 [&, sp, account, startTest](const QJsonObject& page) {
+                     sp->csrf = page.value(QStringLiteral("pageToken")).toString().toLatin1();
+                     send(*sp, QStringLiteral("sign-in"), QStringLiteral("/web/signin"), account,
+                          [sp, startTest](const QJsonObject& body) {
+                              sp->csrf = body.value(QStringLiteral("csrf")).toString().toLatin1();
+                              startTest();
                           });
                  });
         });
@@ -204,9 +239,10 @@ int main(int argc, char** argv) {
     server.terminate();
     server.waitForFinished(5000);
 
-    std::printf("bench_server: %d students, an answer every %.2f s, %d requests in %.1f s (%.0f requests/s), "
-                "%d failed\n",
-                n, pace, requests, seconds, requests / seconds, failures);
+    std::printf(
+        "bench_server%s: %d students, an answer every %.2f s, %d requests in %.1f s (%.0f requests/s), "
+        "%d failed\n",
+        web ? " (the page's routes)" : "", n, pace, requests, seconds, requests / seconds, failures);
     for (const auto& [kind, v] : latencies)
         std::printf("  %-16s %5zu requests  p50 %7.1f ms  p99 %7.1f ms  max %7.1f ms\n", qPrintable(kind),
                     v.size(), percentile(v, 0.5), percentile(v, 0.99), percentile(v, 1.0));

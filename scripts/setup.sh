@@ -19,12 +19,24 @@ missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# The browser tests of the server's page for students: Debian's chromium, Node.js with npm (any
+# Node.js already installed is kept), and the pinned puppeteer-core and axe-core of
+# tests/web/package-lock.json in tests/web/node_modules.
+[ -x /usr/bin/chromium ] || missing+=(chromium)
+command -v node >/dev/null || missing+=(nodejs)
+command -v npm >/dev/null || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     sudo=""
     [ "$(id -u)" -ne 0 ] && sudo=sudo
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+fi
+
+web="$top/tests/web"
+if [ ! -f "$web/node_modules/.package-lock.json" ] ||
+    [ "$web/package-lock.json" -nt "$web/node_modules/.package-lock.json" ]; then
+    (cd "$web" && npm ci --no-audit --no-fund)
 fi
 
 cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORTAVIA_WERROR=ON "$@"

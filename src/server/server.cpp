@@ -10,9 +10,11 @@
 #include <QUrlQuery>
 #include <iostream>
 
+#include "server/web.h"
 #include "store/codepage.h"
 #include "store/error.h"
 #include "store/store.h"
+#include "testing/notation.h"
 #include "testing/testing.h"
 
 namespace ortavia::server {
@@ -45,7 +47,16 @@ QJsonObject questionJson(const testing::ShownQuestion& q) {
     QJsonArray answers;
     for (const std::string& a : q.answers)
         answers.append(u(a));
-    return {{"number", q.number}, {"count", q.count}, {"text", u(q.text)}, {"answers", answers}};
+    // The texts also as Unicode plain text (the notation read), for a page that shows them as such.
+    QJsonArray plainAnswers;
+    for (const QJsonValue a : answers)
+        plainAnswers.append(testing::notation::toPlainText(a.toString()));
+    return {{"number", q.number},
+            {"count", q.count},
+            {"text", u(q.text)},
+            {"answers", answers},
+            {"plain",
+             QJsonObject{{"text", testing::notation::toPlainText(u(q.text))}, {"answers", plainAnswers}}}};
 }
 
 QJsonValue optionalNumber(const std::optional<double>& v) {
@@ -196,6 +207,7 @@ QHttpServerResponse errorResponse(Status status, const QString& message) {
 }
 
 LabServer::LabServer(Timeouts timeouts, QObject* parent) : QObject(parent), timeouts_(timeouts) {
+    WebRoutes::add(*this);
     addRoutes();
     http_.setMissingHandler([](const QHttpServerRequest&, QHttpServerResponder&& responder) {
         errorResponse(Status::NotFound, QStringLiteral("Нет такого запроса.")).write(std::move(responder));
@@ -310,7 +322,12 @@ LabServer::Session* LabServer::sessionOf(const QHttpServerRequest& request, bool
                                          QHttpServerResponse* refusal) {
     const QByteArray header = request.value(QByteArrayLiteral("Authorization"));
     const QByteArray prefix = QByteArrayLiteral("Bearer ");
-    const QByteArray token = header.startsWith(prefix) ? header.mid(prefix.size()) : QByteArray();
+    QByteArray token = header.startsWith(prefix) ? header.mid(prefix.size()) : QByteArray();
+    // --- The web page: its session cookie instead of a token (web.cpp).
+    const bool byCookie = token.isEmpty();
+    if (byCookie)
+        token = QByteArray::fromStdString(WebRoutes::cookieToken(request));
+    // ---
     auto it = sessions_.find(keyOf(token));
     const auto now = Clock::now();
     // An expired session is refused here and removed by the sweep, which ends its run.
@@ -319,6 +336,12 @@ LabServer::Session* LabServer::sessionOf(const QHttpServerRequest& request, bool
         return nullptr;
     }
     Session& s = it->second;
+    // --- A page's session: only its own page may use it, a change with the session's CSRF token.
+    if (byCookie && !WebRoutes::cookieAllowed(request, token.toStdString())) {
+        *refusal = errorResponse(Status::Forbidden, WebRoutes::kCrossSite);
+        return nullptr;
+    }
+    // ---
     if (administrator && s.course->role() != course::Role::Administrator) {
         *refusal = errorResponse(Status::Forbidden, QStringLiteral("Это может только администратор."));
         return nullptr;
@@ -429,6 +452,34 @@ QHttpServerResponse LabServer::passwordCheck(const QHttpServerRequest& request, 
         return errorResponse(Status::Unauthorized, refused);
     }
     return jsonResponse({});
+}
+
+void LabServer::closeSession(Session& s) {
+    // The save at close: the session's grade array, never anything the client sent.
+    const std::string key = s.key;
+    if (s.course->run() && !s.course->run()->finished())
+        ended(s, 0);
+    s.course->signOut();
+    forget(s);
+    sessions_.erase(key);
+}
+
+QHttpServerResponse LabServer::registration(const QHttpServerRequest& request) {
+    const QJsonObject body = bodyOf(request);
+    const std::optional<std::string> name = text(body, "name");
+    if (!name)
+        return errorResponse(Status::BadRequest,
+                             QStringLiteral("Имя пользователя содержит символы, которых нет в "
+                                            "кодовой странице курса. Используйте русские, "
+                                            "казахские или латинские буквы."));
+    const std::optional<std::string> password = text(body, "password");
+    if (!password)
+        return errorResponse(Status::BadRequest, kNotEncodable);
+    course::FilesCourse files;
+    files.settings();
+    if (const auto refusal = files.registerUser(*name, *password))
+        return errorResponse(Status::BadRequest, QString::fromStdString(*refusal));
+    return jsonResponse({{"message", QStringLiteral("Пользователь зарегистрирован.Нажмите \"Далее>>\"")}});
 }
 
 void LabServer::ended(const Session& s, int grade) {
@@ -543,6 +594,10 @@ void LabServer::addRoutes() {
     const auto guarded = [](auto&& handler) {
         return [handler](const QHttpServerRequest& request) -> QHttpServerResponse {
             try {
+                // --- A form or script of another site is refused before anything is done (web.cpp).
+                if (WebRoutes::fromOtherSite(request))
+                    return errorResponse(Status::Forbidden, WebRoutes::kCrossSite);
+                // ---
                 return handler(request);
             } catch (const Error& e) {
                 return errorResponse(Status::InternalServerError, QString::fromStdString(e.what()));
@@ -563,25 +618,8 @@ void LabServer::addRoutes() {
     };
 
     // --- Open to everyone: registration, sign-in, the deletion of one's own record, documents.
-    http_.route("/api/register", Method::Post, guarded([](const QHttpServerRequest& request) {
-                    const QJsonObject body = bodyOf(request);
-                    const std::optional<std::string> name = text(body, "name");
-                    if (!name)
-                        return errorResponse(
-                            Status::BadRequest,
-                            QStringLiteral("Имя пользователя содержит символы, которых нет в "
-                                           "кодовой странице курса. Используйте русские, "
-                                           "казахские или латинские буквы."));
-                    const std::optional<std::string> password = text(body, "password");
-                    if (!password)
-                        return errorResponse(Status::BadRequest, kNotEncodable);
-                    course::FilesCourse files;
-                    files.settings();
-                    if (const auto refusal = files.registerUser(*name, *password))
-                        return errorResponse(Status::BadRequest, QString::fromStdString(*refusal));
-                    return jsonResponse(
-                        {{"message", QStringLiteral("Пользователь зарегистрирован.Нажмите \"Далее>>\"")}});
-                }));
+    http_.route("/api/register", Method::Post,
+                guarded([](const QHttpServerRequest& request) { return registration(request); }));
     http_.route("/api/signin", Method::Post,
                 guarded([this](const QHttpServerRequest& request) { return signIn(request); }));
     http_.route("/api/delete/check", Method::Post,
@@ -631,13 +669,7 @@ void LabServer::addRoutes() {
                 }));
     http_.route("/api/signout", Method::Post,
                 withSession(false, [this](Session& s, const QHttpServerRequest&) {
-                    // The save at close: the session's grade array, never anything the client sent.
-                    const std::string key = s.key;
-                    if (s.course->run() && !s.course->run()->finished())
-                        ended(s, 0);
-                    s.course->signOut();
-                    forget(s);
-                    sessions_.erase(key);
+                    closeSession(s);
                     return jsonResponse({});
                 }));
     http_.route("/api/run/start", Method::Post,

@@ -34,6 +34,7 @@ struct Timeouts {
 };
 
 class LabServer : public QObject {
+    friend class WebRoutes; // the page for students (web.h) reuses the sessions and routes
 public:
     explicit LabServer(Timeouts timeouts, QObject* parent = nullptr);
     QHttpServer& http() { return http_; }
@@ -72,6 +73,8 @@ private:
     // The session of the request's token: nullptr and the refusal (401 or 403) in refusal.
     Session* sessionOf(const QHttpServerRequest& request, bool administrator, QHttpServerResponse* refusal);
     QHttpServerResponse signIn(const QHttpServerRequest& request);
+    static QHttpServerResponse registration(const QHttpServerRequest& request);
+    void closeSession(Session& s); // sign-out: the run ended without a grade, the grades saved
     QHttpServerResponse passwordCheck(const QHttpServerRequest& request, bool andDelete);
     std::optional<QString> waitFor(const std::string& name);
     void failed(const std::string& name);
