@@ -14,7 +14,6 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
-#include <csignal>
 #include <memory>
 
 #include "course/course.h"
@@ -23,6 +22,7 @@
 #include "store/codepage.h"
 #include "store/store.h"
 #include "support/harness.h"
+#include "support/lab_server.h"
 #include "testing/options.h"
 #include "testing/testing.h"
 
@@ -35,44 +35,10 @@ const QString kServer = QStringLiteral(ORTAVIA_BINARY_DIR "/ortavia-server");
 const QByteArray kAdminPassword = "Adm1nSecret";
 
 // The real server on the current course folder.
-class Server {
+class Server : public LabServerProcess {
 public:
-    explicit Server(const QStringList& extra = {}, int port = 0) { start(extra, port); }
-    ~Server() { stop(); }
-    void start(const QStringList& extra, int port) {
-        process_ = std::make_unique<QProcess>();
-        process_->setProgram(kServer);
-        process_->setArguments(QStringList{QStringLiteral("--course"), QDir::currentPath(),
-                                           QStringLiteral("--listen"),
-                                           QStringLiteral("127.0.0.1:%1").arg(port)} +
-                               extra);
-        process_->start();
-        QVERIFY(process_->waitForStarted());
-        QVERIFY2(process_->waitForReadyRead(30000), process_->readAllStandardError().constData());
-        const QString line = QString::fromUtf8(process_->readLine());
-        const QRegularExpressionMatch m =
-            QRegularExpression(QStringLiteral(":(\\d+)/.*SHA-256 ([0-9A-F:]+)")).match(line);
-        QVERIFY2(m.hasMatch(), qPrintable(line));
-        port_ = m.captured(1).toInt();
-        fingerprint_ = m.captured(2).toStdString();
-    }
-    void stop() {
-        if (process_ && process_->state() != QProcess::NotRunning) {
-            process_->terminate();
-            process_->waitForFinished(5000);
-        }
-    }
-    void kill() {
-        ::kill(static_cast<pid_t>(process_->processId()), SIGKILL);
-        process_->waitForFinished(5000);
-    }
-    int port() const { return port_; }
-    const std::string& fingerprint() const { return fingerprint_; }
-
-private:
-    std::unique_ptr<QProcess> process_;
-    int port_ = 0;
-    std::string fingerprint_;
+    explicit Server(const QStringList& extra = {}, int port = 0)
+        : LabServerProcess(QDir::currentPath(), port, extra) {}
 };
 
 struct Reply {

@@ -4,10 +4,12 @@
 
 namespace ortavia::testsupport {
 
-LabServerProcess::LabServerProcess(const QString& folder, int port) : process_(std::make_unique<QProcess>()) {
+LabServerProcess::LabServerProcess(const QString& folder, int port, const QStringList& extra)
+    : process_(std::make_unique<QProcess>()) {
     process_->setProgram(QStringLiteral(ORTAVIA_BINARY_DIR "/ortavia-server"));
-    process_->setArguments({QStringLiteral("--course"), folder, QStringLiteral("--listen"),
-                            QStringLiteral("127.0.0.1:%1").arg(port)});
+    process_->setArguments(QStringList{QStringLiteral("--course"), folder, QStringLiteral("--listen"),
+                                       QStringLiteral("127.0.0.1:%1").arg(port)} +
+                           extra);
     process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process_->start();
     if (!process_->waitForStarted() || !process_->waitForReadyRead(30000))
@@ -31,6 +33,11 @@ void LabServerProcess::stop() {
     process_->terminate();
     if (!process_->waitForFinished(5000))
         process_->kill();
+    process_->waitForFinished(5000);
+}
+
+void LabServerProcess::kill() {
+    process_->kill();
     process_->waitForFinished(5000);
 }
 
