@@ -8,6 +8,7 @@
 #include <QTableWidget>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTextEdit>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -19,6 +20,7 @@
 #include "support/harness.h"
 #include "support/lab_server.h"
 #include "support/modes.h"
+#include "testing/notation.h"
 #include "testing/testing.h"
 #include "ui/document_scheme.h"
 
@@ -102,6 +104,15 @@ QStringList script(const Make& make) {
     for (int q = 2; q <= 12; ++q)
         answer(q, q <= 9 ? rightOf(q) : rightOf(q) % 5 + 1);
     call("grades", [&] { return shown(c().grades()); });
+    // Question 11 names a figure, test 8's items another: each is where the windows look for it.
+    const auto figure = [&](const char* name) {
+        QFile f(testing::notation::figurePath(c().figureFolder(), QString::fromLatin1(name)));
+        return f.open(QIODevice::ReadOnly)
+                   ? QString::fromLatin1(
+                         QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256).toHex())
+                   : QStringLiteral("missing");
+    };
+    call("run's figure", [&] { return figure("vt-graph.svg"); });
     call("start test2", [&] { return shown(c().startRun("test2")); });
     c().abandonRun();
     c().signOut();
@@ -188,6 +199,10 @@ QStringList script(const Make& make) {
             .arg(before.draw)
             .arg(after.shuffleAnswers)
             .arg(after.draw);
+    });
+    call("items' figure", [&] {
+        const std::size_t items = c().testItems(8).size();
+        return QString::number(items) + figure("circuit.svg");
     });
     call("install", [&] {
         const course::Installed i = c().installTest(3, "Сколько?\nA) один\nB) два\nANSWER: B\n");
@@ -460,6 +475,24 @@ private slots:
             QVERIFY2(lastBoxText().contains(address), qPrintable(lastBoxText()));
         }
         QVERIFY(ui::connectToServer(server.address(), server.fingerprint()));
+    }
+
+    // A question's figure is drawn on the test screen in both modes (in server mode from the
+    // server: the program's folder is empty).
+    void figureOnTheTestScreen() {
+        for (const Mode mode : {Mode::Files, Mode::Server}) {
+            const ModeCourse course(mode);
+            const std::unique_ptr<Running> run = course.start();
+            run->registerUser(QStringLiteral("Жанар"), QStringLiteral("pw"));
+            run->signIn(QStringLiteral("Жанар"), QStringLiteral("pw"));
+            run->trigger("test1");
+            for (int q = 1; q <= 10; ++q)
+                run->answer(1);
+            QCOMPARE(run->control<QLabel>("LabelCounter")->text(), QStringLiteral("11 из 12"));
+            const QString html = run->control<QTextEdit>("Memo1")->toHtml();
+            QVERIFY2(html.contains(QStringLiteral("<img")) && !html.contains(QStringLiteral("рисунок:")),
+                     qPrintable(html));
+        }
     }
 
     // The test screen keeps its question while the answer waits for the connection, and says so.

@@ -166,6 +166,9 @@ public:
     // Gives the names written.
     virtual std::vector<std::string> installFigures(const std::vector<testing::authoring::Figure>& figures,
                                                     std::string_view sourceFolder) = 0;
+    // The folder this computer shows the questions' figures from: the course's own figure folder, or
+    // a folder of copies of the figures named by the questions and test items received so far.
+    virtual QString figureFolder() = 0;
 
     // Documents under data\ (a path beginning with '\', as the menu gives it) and the texts of the
     // title screen.

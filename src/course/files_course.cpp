@@ -1,6 +1,7 @@
 #include "course/files_course.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -15,6 +16,7 @@
 #include "store/store.h"
 #include "store/textfile.h"
 #include "testing/authoring.h"
+#include "testing/notation.h"
 #include "testing/testing.h"
 
 namespace ortavia::course {
@@ -377,6 +379,10 @@ Installed FilesCourse::installTestFile(int n, std::string_view content) {
 std::vector<std::string> FilesCourse::installFigures(const std::vector<testing::authoring::Figure>& figures,
                                                      std::string_view sourceFolder) {
     return testing::authoring::installFigures(figures, sourceFolder, fsys::currentDirectory());
+}
+
+QString FilesCourse::figureFolder() {
+    return testing::notation::figureFolder(QDir::currentPath());
 }
 
 QUrl FilesCourse::documentUrl(std::string_view relativePath) {

@@ -55,6 +55,7 @@ public:
     std::optional<std::string> document(std::string_view relativePath) override;
     deployment::Reading deploymentTexts() override;
     std::optional<Monitor> monitor() override { return std::nullopt; }
+    QString figureFolder() override;
 
     // The record written at the end of a run is left to the caller (the server writes the records
     // of runs that end together as one change of the record file).

@@ -1,6 +1,8 @@
 #include "course/server_course.h"
 
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,6 +14,7 @@
 #include "course/server_link.h"
 #include "store/codepage.h"
 #include "store/error.h"
+#include "testing/notation.h"
 
 namespace ortavia::course {
 namespace {
@@ -321,7 +324,9 @@ std::optional<std::string> ServerCourse::writeSettings(const accounts::Settings&
 testing::ShownQuestion ServerCourse::startRun(std::string_view testName) {
     const QJsonObject body = post(QStringLiteral("/api/run/start"), {{"test", q(testName)}});
     optionsProblem_ = utf8(body.value(QStringLiteral("optionsProblem")));
-    return questionOf(body);
+    const testing::ShownQuestion first = questionOf(body);
+    fetchFigures(first);
+    return first;
 }
 
 Step ServerCourse::answer(int questionNumber, int place) {
@@ -355,6 +360,7 @@ Step ServerCourse::answer(int questionNumber, int place) {
     step.recordProblem = utf8(body.value(QStringLiteral("recordProblem")));
     if (body.contains(QStringLiteral("next"))) {
         step.next = questionOf(body.value(QStringLiteral("next")).toObject());
+        fetchFigures(*step.next);
         return step;
     }
     const QJsonObject end = body.value(QStringLiteral("end")).toObject();
@@ -499,6 +505,9 @@ std::vector<testing::authoring::Item> ServerCourse::testItems(int n) {
             item.answers.push_back(bytes(a));
         item.right = o.value(QStringLiteral("right")).toInt();
         item.line = o.value(QStringLiteral("line")).toInt();
+        fetchFigures(item.text);
+        for (const std::string& a : item.answers)
+            fetchFigures(a);
         items.push_back(std::move(item));
     }
     return items;
@@ -593,6 +602,41 @@ deployment::Reading ServerCourse::deploymentTexts() {
     for (const QJsonValue v : body.value(QStringLiteral("problems")).toArray())
         r.problems.push_back(utf8(v));
     return r;
+}
+
+// --- Figures: copied into a folder of this program run as the questions name them, so that they
+// are drawn as those of a course folder are.
+
+QString ServerCourse::figureFolder() {
+    if (!figures_)
+        figures_ = std::make_unique<QTemporaryDir>();
+    return figures_->isValid() ? figures_->path() : QString();
+}
+
+void ServerCourse::fetchFigures(const testing::ShownQuestion& shown) {
+    fetchFigures(shown.text);
+    for (const std::string& a : shown.answers)
+        fetchFigures(a);
+}
+
+void ServerCourse::fetchFigures(std::string_view text) {
+    for (const QString& name : testing::notation::figureNames(q(text))) {
+        if (!testing::notation::plainFigureName(name) || figuresFetched_.count(name.toLower()))
+            continue;
+        const QString folder = figureFolder();
+        if (folder.isEmpty())
+            return;
+        const Reply r =
+            send(QStringLiteral("/web/figure/") + QString::fromLatin1(QUrl::toPercentEncoding(name)), {},
+                 std::nullopt);
+        if (r.status == 0)
+            continue; // tried again with the next question that names it
+        figuresFetched_.insert(name.toLower());
+        QFile file(QDir(folder).filePath(name));
+        // A figure the server lacks stays missing here too, shown by its name as in the course folder.
+        if (r.status == 200 && file.open(QIODevice::WriteOnly))
+            file.write(r.raw);
+    }
 }
 
 std::optional<Monitor> ServerCourse::monitor() {

@@ -9,9 +9,11 @@
 #include <QJsonObject>
 #include <QNetworkAccessManager>
 #include <QString>
+#include <QTemporaryDir>
 #include <QUrlQuery>
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <set>
 
 #include "course/course.h"
@@ -90,6 +92,7 @@ public:
     deployment::Reading deploymentTexts() override;
 
     std::optional<Monitor> monitor() override;
+    QString figureFolder() override;
 
     // The scheme and host of documentUrl's addresses, and the document path (code page, '\'
     // separators) of such an address, or nullopt for any other.
@@ -113,6 +116,9 @@ private:
     [[noreturn]] void noConnection(const Reply& reply) const;
     void takePerson(const QJsonObject& person);
     bool administrator() const { return role_ == Role::Administrator; }
+    // Copies the figures the text (code page, in the notation) names that are not copied yet.
+    void fetchFigures(std::string_view text);
+    void fetchFigures(const testing::ShownQuestion& shown);
 
     QString host_;
     quint16 port_;
@@ -123,6 +129,8 @@ private:
     Grades grades_{};
     std::set<std::string> locked_;
     std::string optionsProblem_;
+    std::unique_ptr<QTemporaryDir> figures_; // made at the first figure
+    std::set<QString> figuresFetched_;       // names copied or known to be missing
 };
 
 } // namespace ortavia::course

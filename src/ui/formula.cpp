@@ -32,10 +32,19 @@ protected:
     }
 };
 
+std::function<QString()>& figureFolder() {
+    static std::function<QString()> folder;
+    return folder;
+}
+
 } // namespace
 
 QString courseFigures() {
-    return nt::figureFolder(QDir::currentPath());
+    return figureFolder() ? figureFolder()() : nt::figureFolder(QDir::currentPath());
+}
+
+void setCourseFigures(std::function<QString()> folder) {
+    figureFolder() = std::move(folder);
 }
 
 void show(QTextDocument* document, const QString& text, const nt::FigureBox& box, qreal devicePixelRatio) {

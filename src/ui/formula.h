@@ -2,6 +2,7 @@
 // Question texts on the screen: the notation put into a text document as rich text, each figure
 // drawn for the display at the size it is shown, and a figure shown large on its own.
 #include <QString>
+#include <functional>
 
 #include "testing/notation.h"
 
@@ -10,8 +11,10 @@ class QWidget;
 
 namespace ortavia::ui::formula {
 
-// The figure folder of the course the program runs in (data/tests/img of the current directory).
+// The folder figures are shown from: the one the main window's course gives (setCourseFigures),
+// without one data/tests/img of the current directory.
 QString courseFigures();
+void setCourseFigures(std::function<QString()> folder);
 
 // The text, in the notation, as the document's content; figures from the course's folder, sized
 // by the box, drawn for the device pixel ratio.

@@ -27,6 +27,7 @@
 #include "ui/components.h"
 #include "ui/design.h"
 #include "ui/dialogs.h"
+#include "ui/formula.h"
 #include "ui/info_windows.h"
 #include "ui/look.h"
 #include "ui/question_area.h"
@@ -117,10 +118,13 @@ TForm1::TForm1(course::Course& course, QWidget* parent) : QMainWindow(parent), c
     // The outer size is 942 x 819 with a Windows frame; the client area below the menu is what
     // the stacked screens need. A smaller display gets a smaller window (see showEvent).
     resize(kWindowDesign);
+    formula::setCourseFigures([this] { return course_.figureFolder(); });
     FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+    formula::setCourseFigures({});
+}
 
 void TForm1::setWindows(TForm2* form2, TOKRightDlg* about, TOKRightDlg1* reportDialog, TForm5* authors) {
     form2_ = form2;
