@@ -18,19 +18,11 @@
 namespace ortavia::ui {
 namespace {
 
+// The name takes the room; the other columns are as wide as what they show.
 QTableWidget* makeGrid(QWidget* parent, const char* name, const QString& accessible,
                        const QStringList& header, int nameColumn) {
-    auto* grid = new QTableWidget(0, static_cast<int>(header.size()), parent);
-    grid->setObjectName(QString::fromLatin1(name));
-    grid->setAccessibleName(accessible);
-    grid->setHorizontalHeaderLabels(header);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->verticalHeader()->setVisible(false);
-    // The name takes the room; the other columns are as wide as what they show.
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    QTableWidget* grid = makeTable(parent, name, accessible, header);
     grid->horizontalHeader()->setSectionResizeMode(nameColumn, QHeaderView::Stretch);
-    grid->setTabKeyNavigation(false);
     return grid;
 }
 

@@ -80,18 +80,11 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     LabelStat->setWordWrap(true);
     LabelStat->setTextFormat(Qt::PlainText); // a reading error names the journal's file
 
-    GridStat = new QTableWidget(reports::kOverviewTests, 6, this);
-    GridStat->setObjectName(QStringLiteral("GridStat"));
-    GridStat->setAccessibleName(QStringLiteral("Статистика по тестам"));
-    GridStat->setHorizontalHeaderLabels({QStringLiteral("Тест"), QStringLiteral("Сдавали"),
-                                         QStringLiteral("Сдали"), QStringLiteral("Доля сдавших"),
-                                         QStringLiteral("Попыток\n(журнал)"),
-                                         QStringLiteral("Средняя оценка\n(журнал)")});
-    GridStat->verticalHeader()->setVisible(false);
-    GridStat->setTabKeyNavigation(false); // Tab leaves the table; the arrow keys move in it
-    GridStat->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    GridStat->setSelectionBehavior(QAbstractItemView::SelectRows);
-    GridStat->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    GridStat = makeTable(this, "GridStat", QStringLiteral("Статистика по тестам"),
+                         {QStringLiteral("Тест"), QStringLiteral("Сдавали"), QStringLiteral("Сдали"),
+                          QStringLiteral("Доля сдавших"), QStringLiteral("Попыток\n(журнал)"),
+                          QStringLiteral("Средняя оценка\n(журнал)")},
+                         reports::kOverviewTests);
     GridStat->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     GridStat->verticalHeader()->setDefaultSectionSize(24);
     GridStat->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -123,18 +116,11 @@ TestStatistics::TestStatistics(QWidget* parent) : QDialog(parent) {
     LabelItems = new QLabel(itemsPage);
     LabelItems->setObjectName(QStringLiteral("LabelItems"));
     LabelItems->setWordWrap(true);
-    GridItems = new QTableWidget(0, 10, itemsPage);
-    GridItems->setObjectName(QStringLiteral("GridItems"));
-    GridItems->setAccessibleName(QStringLiteral("Анализ вопросов теста"));
-    GridItems->setHorizontalHeaderLabels(
-        {QStringLiteral("Вопрос"), QStringLiteral("Ответов"), QStringLiteral("Доля\nверных"),
-         QStringLiteral("Дискри-\nминация"), QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"),
-         QStringLiteral("D"), QStringLiteral("E"), QStringLiteral("Пересмотреть")});
-    GridItems->verticalHeader()->setVisible(false);
-    GridItems->setTabKeyNavigation(false);
-    GridItems->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    GridItems->setSelectionBehavior(QAbstractItemView::SelectRows);
-    GridItems->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    GridItems = makeTable(itemsPage, "GridItems", QStringLiteral("Анализ вопросов теста"),
+                          {QStringLiteral("Вопрос"), QStringLiteral("Ответов"),
+                           QStringLiteral("Доля\nверных"), QStringLiteral("Дискри-\nминация"),
+                           QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C"), QStringLiteral("D"),
+                           QStringLiteral("E"), QStringLiteral("Пересмотреть")});
     GridItems->horizontalHeader()->setStretchLastSection(true);
     connect(ComboItems, &QComboBox::currentIndexChanged, this, [this] { fillItems(); });
     auto* chooser = new QHBoxLayout;

@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMimeDatabase>
-#include <QRandomGenerator>
 #include <QUrlQuery>
 #include <iostream>
 
@@ -412,11 +411,7 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
         failed(*name);
         return errorResponse(Status::Unauthorized, QString::fromStdString(result.refusal));
     }
-    // 256 random bits from the system's source.
-    quint32 words[8];
-    QRandomGenerator::system()->fillRange(words);
-    const std::string token =
-        QByteArray(reinterpret_cast<const char*>(words), sizeof words).toHex().toStdString();
+    const std::string token = randomToken().toStdString();
     Session s;
     s.key = keyOf(QByteArray::fromStdString(token));
     s.course = std::move(files);
@@ -580,7 +575,8 @@ void LabServer::writeRecords() {
             continue;
         if (failure) {
             // The run is over and journalled: its end is told with the record's problem, and the
-            // grade stays in the session's grade array, which the sign-out saves.
+            // grade stays in the session's grade array, which the sign-out saves (a session that
+            // expires is not signed out: then the journal line alone keeps the grade).
             QJsonObject body = QJsonDocument::fromJson(p->response.data()).object();
             body.insert(QStringLiteral("recordProblem"), *failure);
             jsonResponse(body).write(std::move(p->responder));

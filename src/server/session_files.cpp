@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QJsonDocument>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,6 +26,12 @@ QString shown(const char* path) {
 
 std::string keyOf(const QByteArray& token) {
     return QCryptographicHash::hash(token, QCryptographicHash::Sha256).toHex().toStdString();
+}
+
+QByteArray randomToken() {
+    quint32 words[8];
+    QRandomGenerator::system()->fillRange(words);
+    return QByteArray(reinterpret_cast<const char*>(words), sizeof words).toHex();
 }
 
 SessionFiles::SessionFiles() {
@@ -119,8 +126,9 @@ void SessionFiles::rewrite(const std::vector<QJsonObject>& records) {
     QByteArray content;
     for (const QJsonObject& r : records)
         content += QJsonDocument(r).toJson(QJsonDocument::Compact) + '\n';
-    atomicfile::replaceOwn(kLog,
-                           std::string_view(content.constData(), static_cast<std::size_t>(content.size())));
+    // Only this process writes the log, which open() has made 0600: the new one takes its mode.
+    atomicfile::replaceUnderLockOf(
+        kLog, std::string_view(content.constData(), static_cast<std::size_t>(content.size())), kLog);
     open();
 }
 

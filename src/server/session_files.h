@@ -4,7 +4,7 @@
 // alone). Each change of a session is one line appended before the reply: the whole record (at
 // sign-in, at the start and the end of a run), the progress of its run (at each answer), or its
 // end. A session is known by the SHA-256 of its token; the token itself is written nowhere. The
-// log is read back at the start and then rewritten whole (atomicfile::replaceOwn) with the
+// log is read back at the start and then rewritten whole (atomicfile::replaceUnderLockOf) with the
 // records of the sessions that live on, as it is when it has grown large.
 #include <QJsonObject>
 #include <QString>
@@ -45,5 +45,7 @@ private:
 
 // The key of a token: its SHA-256 in lower-case hex.
 std::string keyOf(const QByteArray& token);
+// A new token: 256 random bits from the system's source, in lower-case hex.
+QByteArray randomToken();
 
 } // namespace ortavia::server

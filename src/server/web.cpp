@@ -6,7 +6,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QMimeDatabase>
-#include <QRandomGenerator>
 #include <functional>
 
 #include "docs/catalogue.h"
@@ -33,12 +32,6 @@ const QByteArray kDocumentPolicy = QByteArrayLiteral(
     "default-src 'none'; img-src 'self'; style-src 'self' 'unsafe-inline'; font-src 'self'; media-src "
     "'self'; "
     "form-action 'none'; base-uri 'self'; frame-ancestors 'self'; sandbox allow-same-origin");
-
-QByteArray randomToken() {
-    quint32 words[8];
-    QRandomGenerator::system()->fillRange(words);
-    return QByteArray(reinterpret_cast<const char*>(words), sizeof words).toHex();
-}
 
 QByteArray cookie(const QHttpServerRequest& request, const QByteArray& name) {
     for (const QByteArray& part : request.value(QByteArrayLiteral("Cookie")).split(';')) {
@@ -247,7 +240,7 @@ void WebRoutes::add(LabServer& server) {
         return safely([&]() -> QHttpServerResponse {
             namespace notation = testing::notation;
             const QString file = notation::plainFigureName(name)
-                                     ? notation::figurePath(notation::figureFolder(QStringLiteral(".")), name)
+                                     ? notation::figurePath(course::FilesCourse().figureFolder(), name)
                                      : QString();
             const QByteArray mime =
                 QMimeDatabase().mimeTypeForFile(name, QMimeDatabase::MatchExtension).name().toUtf8();

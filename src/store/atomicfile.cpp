@@ -371,9 +371,9 @@ namespace {
 
 // Writes content to a temporary file in the folder and renames it over base. The new file takes
 // the permission bits, group (and owner, for root) of like; without like it is a new file of the
-// folder. flush: the file and the folder are flushed to the disk. Throws WriteError for real.
+// folder. Throws WriteError for real.
 void writeReplacement(const std::string& real, const std::string& dir, const std::string& base,
-                      std::string_view content, const struct stat* like, bool flush = true) {
+                      std::string_view content, const struct stat* like) {
     Fd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!dirFd.valid())
         failWith(real, errno);
@@ -401,7 +401,7 @@ void writeReplacement(const std::string& real, const std::string& dir, const std
     } else {
         adoptFolderGroup(out.get(), dir);
     }
-    if (!writeAll(out.get(), content.data(), content.size()) || (flush && fsync(out.get()) != 0))
+    if (!writeAll(out.get(), content.data(), content.size()) || fsync(out.get()) != 0)
         failAndRemove(errno);
     if (::close(out.release()) != 0) {
         const int err = errno;
@@ -415,8 +415,7 @@ void writeReplacement(const std::string& real, const std::string& dir, const std
     }
     // The new content is in place; a failing flush of the folder cannot undo that, so it is not
     // reported (the rename is then durable as soon as the file system writes its journal).
-    if (flush)
-        fsync(dirFd.get());
+    fsync(dirFd.get());
 }
 
 struct Target {
@@ -509,15 +508,6 @@ void replaceUnderLockOf(std::string_view formedPath, std::string_view content,
     if (lstat(t.real.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
         throw Error(notRegularMessage(t.real));
     writeReplacement(t.real, t.dir, t.base, content, &like);
-}
-
-void replaceOwn(std::string_view formedPath, std::string_view content) {
-    const Target t = targetOf(formedPath, {});
-    struct stat like {};
-    like.st_mode = S_IFREG | 0600;
-    like.st_uid = geteuid();
-    like.st_gid = getegid();
-    writeReplacement(t.real, t.dir, t.base, content, &like, false);
 }
 
 } // namespace ortavia::atomicfile

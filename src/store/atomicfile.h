@@ -93,11 +93,4 @@ void update(std::string_view formedPath, Missing missing,
 void replaceUnderLockOf(std::string_view formedPath, std::string_view content,
                         const std::string& likeRealPath, std::string_view within = {});
 
-// Replaces a file of a folder that only this process writes (the lab server's own records) with
-// content: written to a temporary file beside it and renamed over it, so that a reader, and the
-// process started again after a kill, finds the old file or the new one whole. Mode 0600, no lock
-// file, and no flush to the disk: a power failure may lose the last replacements, as it may the
-// lines just appended to the journal and the answer log. Throws WriteError as update does.
-void replaceOwn(std::string_view formedPath, std::string_view content);
-
 } // namespace ortavia::atomicfile

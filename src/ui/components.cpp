@@ -1,7 +1,9 @@
 #include "ui/components.h"
 
 #include <QAction>
+#include <QHeaderView>
 #include <QLabel>
+#include <QTableWidget>
 
 namespace ortavia::ui {
 
@@ -39,6 +41,20 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint
     label->move(at);
     label->adjustSize();
     return label;
+}
+
+QTableWidget* makeTable(QWidget* parent, const char* name, const QString& accessibleName,
+                        const QStringList& header, int rows) {
+    auto* table = new QTableWidget(rows, static_cast<int>(header.size()), parent);
+    table->setObjectName(QString::fromLatin1(name));
+    table->setAccessibleName(accessibleName);
+    table->setHorizontalHeaderLabels(header);
+    table->verticalHeader()->setVisible(false);
+    table->setTabKeyNavigation(false);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    return table;
 }
 
 void setItemEnabled(QAction* item, bool enabled) {

@@ -3,6 +3,7 @@
 // program reaches numbered controls ("RadioButton" + digit) and the commands of the unlock table.
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include "ui/design.h"
@@ -19,6 +20,7 @@ template <typename T> T* findComponentAs(const QObject* window, const QString& n
 
 class QAction;
 class QLabel;
+class QTableWidget;
 
 namespace ortavia::ui {
 
@@ -27,6 +29,12 @@ namespace ortavia::ui {
 // becomes a link, since a label may show what a file or a user wrote.
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, QPoint at, const QFont& font,
                   const QColor& colour = Qt::black);
+
+// A table the user reads and does not edit: its name, its accessible name and column headers, rows
+// chosen whole, no row numbers, Tab leaving it (the arrow keys move in it), columns as wide as what
+// they show.
+QTableWidget* makeTable(QWidget* parent, const char* name, const QString& accessibleName,
+                        const QStringList& header, int rows = 0);
 
 // The enabled state of a menu item as the program set it. A hidden action reports itself disabled
 // in Qt, so the state is kept beside it: a hidden item switched on is usable once it is shown.

@@ -49,7 +49,7 @@ public:
     // The course every window reaches, whether the course folder or the lab server.
     course::Course& course() const { return course_; }
     // While an answer waits for the lab server's connection to come back, the test screen says so
-    // beneath the question; the notice goes when the answer has gone through.
+    // in its hint's place at the top; the notice goes when the answer has gone through.
     void connectionLost(bool lost);
 
     // Windows that the main window's commands show; set by start-up once all windows exist.
