@@ -262,7 +262,11 @@ void LabServer::rewriteSessions() {
 }
 
 void LabServer::forget(const Session& s) {
-    files_.remove(s.key);
+    try {
+        files_.remove(s.key);
+    } catch (const std::exception& e) {
+        std::cerr << "ortavia-server: " << e.what() << std::endl;
+    }
 }
 
 void LabServer::restore() {
@@ -392,7 +396,7 @@ QJsonObject LabServer::personState(const Session& s) const {
             {"locked", locked}};
 }
 
-QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
+QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request, bool studentOnly) {
     const QJsonObject body = bodyOf(request);
     const std::optional<std::string> name = text(body, "name");
     const std::optional<std::string> password = text(body, "password");
@@ -411,6 +415,10 @@ QHttpServerResponse LabServer::signIn(const QHttpServerRequest& request) {
         failed(*name);
         return errorResponse(Status::Unauthorized, QString::fromStdString(result.refusal));
     }
+    if (studentOnly && result.role != course::Role::Student)
+        return errorResponse(Status::Forbidden,
+                             QStringLiteral("Администратор работает в программе «Ортавия» на компьютере "
+                                            "класса: на веб-странице вход администратора закрыт."));
     const std::string token = randomToken().toStdString();
     Session s;
     s.key = keyOf(QByteArray::fromStdString(token));
@@ -535,7 +543,9 @@ QHttpServerResponse LabServer::answerStep(Session& s, const QHttpServerRequest& 
         return errorResponse(Status::BadRequest, QStringLiteral("Нет такого ответа."));
     s.runLastSeen = Clock::now();
     const course::Step step = s.course->answer(question, place);
-    save(s, !step.next); // the end of the run changes the grades too
+    if (!step.next)
+        unlockPassed(s);
+    save(s, !step.next); // the end of the run changes the grades and the topics open too
     QJsonObject out;
     if (!step.answerLogProblem.empty())
         out.insert(QStringLiteral("answerLogProblem"),
@@ -547,7 +557,6 @@ QHttpServerResponse LabServer::answerStep(Session& s, const QHttpServerRequest& 
         return jsonResponse(out);
     }
     ended(s, step.end->grade);
-    unlockPassed(s);
     out.insert(
         QStringLiteral("end"),
         QJsonObject{{"grade", step.end->grade}, {"right", step.end->right}, {"count", step.end->count}});

@@ -72,7 +72,8 @@ private:
     void writeRecords();
     // The session of the request's token: nullptr and the refusal (401 or 403) in refusal.
     Session* sessionOf(const QHttpServerRequest& request, bool administrator, QHttpServerResponse* refusal);
-    QHttpServerResponse signIn(const QHttpServerRequest& request);
+    // studentOnly: the administrator is refused (403) before any session is made.
+    QHttpServerResponse signIn(const QHttpServerRequest& request, bool studentOnly = false);
     static QHttpServerResponse registration(const QHttpServerRequest& request);
     void closeSession(Session& s); // sign-out: the run ended without a grade, the grades saved
     QHttpServerResponse passwordCheck(const QHttpServerRequest& request, bool andDelete);

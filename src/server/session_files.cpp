@@ -62,10 +62,14 @@ void SessionFiles::open() {
 void SessionFiles::append(const QJsonObject& line) {
     // One write of one whole line: a server killed meanwhile leaves the line whole or not at all.
     const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
-    if (!atomicfile::writeFully(fd_, bytes.constData(), static_cast<size_t>(bytes.size())))
+    if (!atomicfile::writeFully(fd_, bytes.constData(), static_cast<size_t>(bytes.size()))) {
+        const int err = errno;
+        // A piece of the line written is cut off again: the next line starts a line of its own.
+        [[maybe_unused]] const int ignored = ::ftruncate(fd_, static_cast<off_t>(size_));
         throw Error(QStringLiteral("не удалось дописать файл \"%1\": %2.")
-                        .arg(shown(kLog), QString::fromStdString(atomicfile::reason(errno)))
+                        .arg(shown(kLog), QString::fromStdString(atomicfile::reason(err)))
                         .toStdString());
+    }
     size_ += bytes.size();
 }
 

@@ -272,19 +272,11 @@ void WebRoutes::add(LabServer& server) {
         return safely([&]() -> QHttpServerResponse {
             if (auto refusal = pageRefusal(request))
                 return std::move(*refusal);
-            QHttpServerResponse signedIn = server.signIn(request);
+            QHttpServerResponse signedIn = server.signIn(request, true);
             if (signedIn.statusCode() != Status::Ok)
                 return signedIn;
             QJsonObject person = QJsonDocument::fromJson(signedIn.data()).object();
             const std::string token = person.take(QStringLiteral("token")).toString().toStdString();
-            LabServer::Session& s = server.sessions_.at(keyOf(QByteArray::fromStdString(token)));
-            if (s.course->role() != course::Role::Student) {
-                server.closeSession(s);
-                return errorResponse(
-                    Status::Forbidden,
-                    QStringLiteral("Администратор работает в программе «Ортавия» на компьютере "
-                                   "класса: на веб-странице вход администратора закрыт."));
-            }
             person.insert(QStringLiteral("csrf"), QString::fromStdString(csrfOf(token)));
             QHttpServerResponse response = jsonResponse(person);
             response.addHeader(QByteArrayLiteral("Set-Cookie"),
@@ -314,7 +306,9 @@ void WebRoutes::add(LabServer& server) {
             if (s)
                 server.closeSession(*s);
             QHttpServerResponse response = s ? jsonResponse({}) : std::move(refusal);
-            response.addHeader(QByteArrayLiteral("Set-Cookie"), setCookie(kSessionCookie, {}, true));
+            // A refused request (no page token) leaves the cookie: the session lives on.
+            if (response.statusCode() != Status::Forbidden)
+                response.addHeader(QByteArrayLiteral("Set-Cookie"), setCookie(kSessionCookie, {}, true));
             return response;
         });
     });

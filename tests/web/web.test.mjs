@@ -202,9 +202,12 @@ try {
   await axe(page, 'sign-in with a message');
 
   // --- The administrator keeps the desktop program.
+  const records = () => fs.readFileSync(path.join(main.dir, 'users.ini'), 'latin1');
+  const recordsBefore = records();
   await signInAs(page, 'admin', 'admin');
   await until(page, () => /администратора закрыт/.test(document.getElementById('message').textContent));
   check(await visible(page, 'signin-screen'), 'an administrator sign-in is refused with a message that says so');
+  check(records() === recordsBefore, 'the refused administrator sign-in writes no record');
 
   // --- Deletion of one's own record (asked first; the dialog is accepted).
   await signInAs(page, 'Уақытша', 'pw-temp');

@@ -314,6 +314,8 @@ async function leave() {
     return;
   }
   if (!window.confirm('Вы действительно хотите выйти из программы?')) return;
+  // The sign-out ends a run under way: no abandon of it is sent first.
+  state.question = null;
   if (state.screen === 'test') show('viewer');
   await call('/web/signout', {});
   signedOut();
